@@ -30,7 +30,6 @@ QUORVANE_NET_EXCEPTION(ENetInvalidServiceName, ENetException);
 QUORVANE_NET_EXCEPTION(ENetConnectTimeout, ENetException);
 QUORVANE_NET_EXCEPTION(ENetConnectException, ENetException);
 QUORVANE_NET_EXCEPTION(ENetInvalidSocket, ENetException);
-QUORVANE_NET_EXCEPTION(ENetWS2StubError, ENetException);
 QUORVANE_NET_EXCEPTION(ENetStackError, ENetException);
 QUORVANE_NET_EXCEPTION(ENetStackInitializationFailed, ENetStackError);
 QUORVANE_NET_EXCEPTION(ENetStackSetSizeExceeded, ENetStackError);
@@ -61,6 +60,27 @@ public:
 
 private:
     int32_t replyCode_;
+};
+
+// The socket library could not be loaded, or one of its entries could not be bound. The
+// message is the headline, then ": " and the system's text for the code unless the code is 0.
+class ENetWS2StubError : public ENetException {
+public:
+    using ENetException::ENetException;
+    ENetWS2StubError(int32_t systemCode, std::string systemText, std::string headline)
+        : ENetException(systemCode == 0 ? headline : headline + ": " + systemText),
+          systemCode_(systemCode),
+          systemText_(systemCode == 0 ? std::string() : std::move(systemText)),
+          headline_(std::move(headline)) {}
+
+    int32_t SystemCode() const noexcept { return systemCode_; }
+    const std::string& SystemText() const noexcept { return systemText_; }
+    const std::string& Headline() const noexcept { return headline_; }
+
+private:
+    int32_t systemCode_ = 0;
+    std::string systemText_;
+    std::string headline_;
 };
 
 // A failure of the socket library with its error code (10061 for a refused connect, ...).
