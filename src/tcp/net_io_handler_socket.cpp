@@ -1,0 +1,120 @@
+#include "tcp/net_io_handler_socket.h"
+
+#include <chrono>
+
+#include "tcp/net_connect_thread.h"
+#include "tcp/net_exception.h"
+
+namespace quorvane {
+
+namespace {
+
+// The longest the waiting thread sleeps between looks at the connect thread; it wakes earlier
+// as soon as the connect thread finishes.
+constexpr int32_t kConnectSlice = 125;
+
+}  // namespace
+
+TNetIOHandlerSocket::~TNetIOHandlerSocket() = default;
+
+void TNetIOHandlerSocket::OpenHandler() {
+    TNetIOHandler::OpenHandler();
+    if (socketHandle_ == nullptr) {
+        socketHandle_ = std::make_unique<TNetSocketHandle>();
+    } else {
+        // Forgetting a descriptor that is still held would leak it; a connect never gets
+        // here with one (it raises ENetAlreadyConnected first), a direct caller might.
+        socketHandle_->Release();
+        socketHandle_->ClearAddresses();
+    }
+}
+
+void TNetIOHandlerSocket::CloseHandler() {
+    TNetIOHandler::CloseHandler();
+    if (socketHandle_ != nullptr) {
+        socketHandle_->Release();
+    }
+}
+
+bool TNetIOHandlerSocket::IsHandlerOpen() { return socketHandle_ != nullptr && socketHandle_->HasDescriptor(); }
+
+void TNetIOHandlerSocket::ConnectPeer(const std::string& host, int32_t port, const std::string& boundIP,
+                                      int32_t boundPort, int32_t boundPortLow, int32_t boundPortHigh,
+                                      int32_t timeout) {
+    if (socketHandle_ == nullptr) {
+        socketHandle_ = std::make_unique<TNetSocketHandle>();
+    }
+    TNetSocketHandle& handle = *socketHandle_;
+    handle.Allocate(NetSocketStream, 0);
+    handle.SetIP(boundIP);
+    handle.SetPort(boundPort);
+    handle.SetClientPortMin(boundPortLow);
+    handle.SetClientPortMax(boundPortHigh);
+    handle.BindLocal();
+    if (!TNetStack::IsIPv4Text(host)) {
+        ReportStatus(TNetStatus::hsResolving, host);
+    }
+    handle.SetRemote(SocketStack->ResolveHostName(host), port);
+    if (!useNagle_) {
+        const int32_t on = 1;
+        handle.SetOption(NetProtocolTCP, NetOptionNoDelay, &on, sizeof on);
+    }
+    ReportStatus(TNetStatus::hsConnecting, handle.RemoteIP());
+    if (timeout != -1 && timeout != 0) {
+        TimedConnect(timeout);
+    } else {
+        SocketStack->CheckSocketResult(handle.ConnectRemote(NetAddressFamilyIPv4));
+    }
+}
+
+void TNetIOHandlerSocket::TimedConnect(int32_t timeout) {
+    auto thread = std::make_unique<TNetConnectThread>(socketHandle_.get());
+    thread->Start();
+    const int32_t slice = kConnectSlice;
+    int32_t remaining = timeout == -2 ? slice + 1 : timeout;
+    while (remaining > slice) {
+        if (thread->WaitFinished(std::chrono::milliseconds(slice))) {
+            remaining = 0;
+            break;
+        }
+        remaining = timeout == -2 ? slice + 1 : remaining - slice;
+    }
+    if (remaining > 0) {
+        thread->WaitFinished(std::chrono::milliseconds(remaining));
+    }
+    if (thread->Finished()) {
+        thread->WaitFor();
+        if (!thread->FailureText().empty()) {
+            throw ENetConnectException(thread->FailureText());
+        }
+        return;
+    }
+    thread->Terminate();
+    // Releasing the socket makes the thread's blocked connect fail, so the join is short.
+    CloseHandler();
+    thread->WaitFor();
+    throw ENetConnectTimeout("Connect timed out.");
+}
+
+bool TNetIOHandlerSocket::WaitReadable(int32_t timeout) {
+    if (socketHandle_ == nullptr) {
+        throw ENetConnClosedGracefully("Connection Closed Gracefully.");
+    }
+    return socketHandle_->IsReadable(timeout);
+}
+
+int32_t TNetIOHandlerSocket::ReceiveSome(void* buffer, int32_t length) {
+    if (!IsHandlerOpen()) {
+        throw ENetClosedSocket("Disconnected.");
+    }
+    return SocketStack->ReceiveBytes(socketHandle_->Descriptor(), buffer, 0, length);
+}
+
+int32_t TNetIOHandlerSocket::SendSome(const void* buffer, int32_t length) {
+    if (!IsHandlerOpen()) {
+        throw ENetClosedSocket("Disconnected.");
+    }
+    return SocketStack->SendBytes(socketHandle_->Descriptor(), buffer, 0, length);
+}
+
+}  // namespace quorvane
