@@ -1,0 +1,721 @@
+#include "http/net_http.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "http/net_cookie_manager.h"
+#include "http/net_header_list.h"
+#include "http/net_number_text.h"
+#include "platform/locale_text.h"
+#include "rtl/format.h"
+
+namespace quorvane {
+
+namespace {
+
+// The error body and a discarded body get fixed read limits of their own, whatever the
+// client's ReadTimeout says.
+constexpr int32_t kErrorBodyTimeout = 2000;
+constexpr int32_t kDiscardBodyTimeout = 4000;
+
+const char* MethodWord(TNetHTTPMethod method) {
+    switch (method) {
+        case TNetHTTPMethod::hmHead: return "HEAD";
+        case TNetHTTPMethod::hmGet: return "GET";
+        case TNetHTTPMethod::hmPost: return "POST";
+        case TNetHTTPMethod::hmOptions: return "OPTIONS";
+        case TNetHTTPMethod::hmTrace: return "TRACE";
+        case TNetHTTPMethod::hmPut: return "PUT";
+        case TNetHTTPMethod::hmDelete: return "DELETE";
+        case TNetHTTPMethod::hmConnect: return "CONNECT";
+    }
+    return "GET";
+}
+
+bool NeedsHttp11(TNetHTTPMethod method) {
+    return method == TNetHTTPMethod::hmOptions || method == TNetHTTPMethod::hmTrace ||
+           method == TNetHTTPMethod::hmPut || method == TNetHTTPMethod::hmDelete;
+}
+
+bool CarriesBody(TNetHTTPMethod method) {
+    return method == TNetHTTPMethod::hmPost || method == TNetHTTPMethod::hmPut;
+}
+
+// The runtime's trim: every character of code 0 to 32 goes at both ends.
+std::string Trim(const std::string& text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
+    return text.substr(begin, end - begin);
+}
+
+// Restores a value on every path out of a scope.
+template <typename T>
+class Restore {
+public:
+    Restore(T& target, T value) : target_(target), saved_(target) { target_ = value; }
+    ~Restore() { target_ = saved_; }
+    Restore(const Restore&) = delete;
+    Restore& operator=(const Restore&) = delete;
+
+private:
+    T& target_;
+    T saved_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Records
+// ---------------------------------------------------------------------------------------------
+
+int32_t TNetHTTPResponse::StatusCode() const {
+    const size_t space = StatusLine.find(' ');
+    std::string rest = space == std::string::npos ? std::string() : Trim(StatusLine.substr(space + 1));
+    const size_t next = rest.find(' ');
+    if (next != std::string::npos) rest.resize(next);
+    return NetTextToInt32Def(rest, -1);
+}
+
+bool TNetHTTPResponse::KeepOpen() {
+    if (StatusLine.size() >= 8) {
+        const std::string version = StatusLine.substr(5, 3);
+        if (platform::AnsiSameText(version, "1.0")) {
+            StatusVersion = TNetHTTPProtocolVersion::pv1_0;
+        } else if (platform::AnsiSameText(version, "1.1")) {
+            StatusVersion = TNetHTTPProtocolVersion::pv1_1;
+        }
+    }
+    owner_->CheckPeerClose(false, false);
+    bool keep = owner_->IsOpen();
+    if (keep) {
+        const std::string connection = Trim(Connection);
+        const std::string proxyConnection = Trim(ProxyConnection);
+        if (owner_->ProtocolVersion == TNetHTTPProtocolVersion::pv1_1) {
+            keep = !(platform::AnsiSameText(connection, "CLOSE") || platform::AnsiSameText(proxyConnection, "CLOSE"));
+        } else {
+            keep = platform::AnsiSameText(connection, "KEEP-ALIVE") ||
+                   platform::AnsiSameText(proxyConnection, "KEEP-ALIVE");
+        }
+    }
+    return keep;
+}
+
+TNetHTTPProtocol::TNetHTTPProtocol(TNetCustomHTTP* owner)
+    : owner_(owner),
+      request_(std::make_unique<TNetHTTPRequest>(owner)),
+      response_(std::make_unique<TNetHTTPResponse>(owner)) {}
+
+// ---------------------------------------------------------------------------------------------
+// Client: construction and properties
+// ---------------------------------------------------------------------------------------------
+
+TNetCustomHTTP::TNetCustomHTTP(TComponent* owner)
+    : TNetTCPClient(owner),
+      currentURL_(std::make_unique<TNetURI>()),
+      exchange_(std::make_unique<TNetHTTPProtocol>(this)),
+      proxyParams_(std::make_unique<TNetProxyConnectionInfo>()) {
+    SetPort(80);
+}
+
+TNetCustomHTTP::~TNetCustomHTTP() {
+    // The connection closes in the base destructor; nothing of ours may be reached from there.
+    SetCookieManager(nullptr);
+}
+
+void TNetCustomHTTP::SetExchangeDeadline(int32_t milliseconds) {
+    hasDeadline_ = milliseconds > 0;
+    deadlineHit_ = false;
+    deadlineMs_ = milliseconds;
+    deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
+}
+
+void TNetCustomHTTP::SetProxyParams(const TNetProxyConnectionInfo& value) { proxyParams_->Assign(value); }
+
+void TNetCustomHTTP::SetRequest(const TNetHTTPRequest& value) { Request().Assign(value); }
+
+void TNetCustomHTTP::SetCookieManager(TNetCookieManager* manager) {
+    if (manager == cookieManager_) return;
+    if (cookieManager_ != nullptr) RemoveFreeNotification(cookieManager_);
+    ownedCookieManager_.reset();
+    cookieManager_ = manager;
+    if (cookieManager_ != nullptr) FreeNotification(cookieManager_);
+}
+
+void TNetCustomHTTP::Notification(TComponent* component, TOperation operation) {
+    TNetTCPClient::Notification(component, operation);
+    if (operation == TOperation::opRemove && component == cookieManager_) {
+        cookieManager_ = nullptr;
+        ownedCookieManager_.release();  // it is going away already; whoever frees it does so
+    }
+}
+
+int32_t TNetCustomHTTP::StatusCode() const { return exchange_->Response().StatusCode(); }
+
+const std::string& TNetCustomHTTP::StatusLine() const { return exchange_->Response().StatusLine; }
+
+void TNetCustomHTTP::SetHost(const std::string& value) {
+    TNetTCPClient::SetHost(value);
+    currentURL_->Host = value;
+}
+
+void TNetCustomHTTP::SetPort(int32_t value) {
+    TNetTCPClient::SetPort(value);
+    currentURL_->Port = std::to_string(value);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Requests
+// ---------------------------------------------------------------------------------------------
+
+void TNetCustomHTTP::Get(const std::string& url, TStream& stream) {
+    PerformRequest(TNetHTTPMethod::hmGet, url, nullptr, &stream);
+}
+
+std::string TNetCustomHTTP::Get(const std::string& url) {
+    TMemoryStream stream;
+    Get(url, stream);
+    return stream.DataString();
+}
+
+void TNetCustomHTTP::PerformRequest(TNetHTTPMethod method, const std::string& url, TStream* source,
+                                    TStream* content) {
+    const int64_t contentStart = content != nullptr ? content->Position() : 0;
+    TNetHTTPRequest& request = Request();
+    TNetHTTPResponse& response = Response();
+    request.URL = url;
+    request.Method = method;
+    request.Source = source;
+    response.BodyStream = content;
+    try {
+        for (bool done = false; !done;) {
+            ++redirectsMade_;
+            PrepareRequestTarget();
+            ConnectForRequest();
+            // The header limits cover everything read for one request, interim answers
+            // included, so an endless run of 100 answers ends too.
+            headerBytes_ = 0;
+            headerLines_ = 0;
+            do {
+                response.StatusLine = ReadLine();
+                CountHeaderLine(response.StatusLine);
+                ReadResponseHeaders(response);
+                StoreResponseCookies(response);
+            } while (response.StatusCode() == 100);
+
+            switch (EvaluateResponse(*exchange_)) {
+                case TNetHTTPWhatsNext::FollowURL:
+                    if (content != nullptr) {
+                        content->SetSize(contentStart);
+                        content->SetPosition(contentStart);
+                    }
+                    break;
+                case TNetHTTPWhatsNext::Finished:
+                    done = true;
+                    break;
+                case TNetHTTPWhatsNext::Undecided:
+                    throw ENetException("Undefined situation");
+                case TNetHTTPWhatsNext::Reauthorize:
+                    --redirectsMade_;
+                    request.URL = url;
+                    break;
+            }
+        }
+    } catch (...) {
+        // A unit that ran out of its exchange time is not asked again on the same socket.
+        if (DeadlinePassed() || !response.KeepOpen()) Disconnect();
+        throw;
+    }
+    if (!response.KeepOpen()) Disconnect();
+    redirectsMade_ = 0;
+}
+
+void TNetCustomHTTP::PrepareRequestTarget() {
+    TNetHTTPRequest& request = Request();
+    TNetURI& current = *currentURL_;
+    const TNetURI target(request.URL);
+
+    if (!target.Username.empty()) {
+        request.Username = target.Username;
+        request.Password = target.Password;
+    }
+    current.Username = request.Username;
+    current.Password = request.Password;
+
+    current.Path = MergePath(current.Path, target.Path, "/");
+    current.Document = target.Document;
+    current.Params = target.Params;
+    if (!target.Host.empty()) current.Host = target.Host;
+    current.Protocol = target.Protocol.empty() ? std::string("http") : target.Protocol;
+
+    if (!target.Port.empty()) {
+        current.Port = target.Port;
+    } else if (platform::AnsiSameText(target.Protocol, "http")) {
+        current.Port = "80";
+    } else if (platform::AnsiSameText(target.Protocol, "https")) {
+        current.Port = "443";
+    } else if (current.Port.empty()) {
+        throw ENetUnknownProtocol("");
+    }
+
+    if (request.Method == TNetHTTPMethod::hmOptions && target.Document == "*") {
+        request.URL.assign(1, '*');  // (not a literal: GCC 12 warns falsely on that at -O3)
+    } else {
+        request.URL = current.Path + current.Document + current.Params;
+    }
+
+    if (NeedsHttp11(request.Method) && ProtocolVersion != TNetHTTPProtocolVersion::pv1_1) {
+        throw ENetException("This request method is supported in HTTP 1.1");
+    }
+
+    if (CarriesBody(request.Method)) {
+        request.SetContentLength(request.Source != nullptr ? static_cast<int32_t>(request.Source->Size()) : 0);
+    } else {
+        request.SetContentLength(-1);
+    }
+
+    request.Host = current.Port == "80" ? current.Host : current.Host + ":" + current.Port;
+}
+
+TNetHTTPConnectionType TNetCustomHTTP::ChooseConnectionType() {
+    const TNetURI& current = *currentURL_;
+    const bool secure = platform::AnsiSameText(current.Protocol, "HTTPS");
+    TNetProxyConnectionInfo& proxy = ProxyParams();
+    if (proxy.ProxyServer().empty()) {
+        const int32_t urlPort = NetTextToInt32Def(current.Port, 0);
+        if (!platform::AnsiSameText(Host(), current.Host) || Port() != urlPort) {
+            if (IsOpen()) Disconnect();
+            // The plain setters: the current URL already holds what they are set from.
+            TNetTCPClient::SetHost(current.Host);
+            TNetTCPClient::SetPort(urlPort);
+        }
+        // No secure I/O handler exists in this system, so an https URL cannot be served.
+        if (secure) throw ENetIOHandlerPropInvalid("IOHandler value is not valid");
+        return TNetHTTPConnectionType::Direct;
+    }
+    if ((!platform::AnsiSameText(Host(), proxy.ProxyServer()) || Port() != proxy.ProxyPort()) && IsOpen()) {
+        Disconnect();
+    }
+    // Setting the client's own fields only: the current URL keeps naming the origin server,
+    // which the absolute request target of a proxied request needs.
+    TNetTCPClient::SetHost(proxy.ProxyServer());
+    TNetTCPClient::SetPort(proxy.ProxyPort());
+    // A tunnel would carry the request in the clear without a secure handler; refuse it.
+    if (secure) throw ENetIOHandlerPropInvalid("IOHandler value is not valid");
+    return TNetHTTPConnectionType::Proxied;
+}
+
+void TNetCustomHTTP::ConnectForRequest() {
+    TNetHTTPRequest& request = Request();
+    request.ConnectionType = ChooseConnectionType();
+    if (request.ConnectionType == TNetHTTPConnectionType::Proxied) request.URL = currentURL_->BareURI();
+
+    const bool http10 = ProtocolVersion == TNetHTTPProtocolVersion::pv1_0;
+    switch (request.ConnectionType) {
+        case TNetHTTPConnectionType::Direct:
+            if (http10 && request.Connection.empty()) request.Connection = "keep-alive";
+            break;
+        case TNetHTTPConnectionType::Proxied:
+            if (http10 && request.Connection.empty()) request.ProxyConnection = "keep-alive";
+            break;
+        case TNetHTTPConnectionType::DirectTls:
+        case TNetHTTPConnectionType::TlsThroughProxy:
+            request.Connection.clear();
+            break;
+    }
+
+    EnsureConnected(Response());
+    WriteRequest(request);
+    if (CarriesBody(request.Method) && request.Source != nullptr) WriteFromStream(request.Source, true, false, 0);
+}
+
+void TNetCustomHTTP::EnsureConnected(TNetHTTPResponse& response) {
+    if (!response.KeepOpen()) Disconnect();
+    PollPeerClose(false);
+    if (!IsOpen()) OpenConnection(ConnectTimeout);
+}
+
+void TNetCustomHTTP::WriteRequest(TNetHTTPRequest& request) {
+    request.WriteHeaderFields();
+    TNetHeaderList& lines = request.HeaderLines;
+    ProxyParams().WriteHeaderFields(lines);
+    if (cookieManager_ != nullptr) {
+        const std::string cookies = cookieManager_->CookieHeaderFor(*currentURL_, false);
+        if (!cookies.empty()) lines.PutValue("Cookie", cookies);
+    }
+
+    const char* version = ProtocolVersion == TNetHTTPProtocolVersion::pv1_0 ? "1.0" : "1.1";
+    OpenWriteCache();
+    try {
+        WriteLine(std::string(MethodWord(request.Method)) + " " + request.URL + " HTTP/" + version);
+        for (int32_t i = 0; i < lines.Count(); ++i) {
+            const std::string line = lines.Get(i);
+            if (!line.empty()) WriteLine(line);
+        }
+        WriteLine("");
+    } catch (...) {
+        // A half-built head must not go out with the next request.
+        ClearWriteCache();
+        CloseWriteCache();
+        throw;
+    }
+    CloseWriteCache();
+}
+
+void TNetCustomHTTP::CountHeaderLine(const std::string& line) {
+    headerBytes_ += static_cast<int64_t>(line.size()) + 2;
+    ++headerLines_;
+    if (headerBytes_ > MaxHeaderBytes) {
+        FailTooLarge(Format("Response header block exceeds %lld bytes", static_cast<long long>(MaxHeaderBytes)));
+    }
+    if (headerLines_ > MaxHeaderLines) {
+        FailTooLarge(Format("Response header block exceeds %d lines", MaxHeaderLines));
+    }
+}
+
+void TNetCustomHTTP::ReadResponseHeaders(TNetHTTPResponse& response) {
+    TNetHeaderList& lines = response.HeaderLines;
+    lines.Clear();
+    std::string line = ReadLine();  // a close before the first header line propagates
+    try {
+        while (!line.empty()) {
+            CountHeaderLine(line);
+            lines.Add(line);
+            line = ReadLine();
+        }
+        CountHeaderLine(line);  // the empty line ends the block but is part of it
+    } catch (const ENetConnClosedGracefully&) {
+        Disconnect();
+    }
+    response.ReadHeaderFields();
+}
+
+void TNetCustomHTTP::StoreResponseCookies(TNetHTTPResponse& response) {
+    if (cookieManager_ == nullptr && AllowCookies) {
+        ownedCookieManager_ = std::make_unique<TNetCookieManager>(this);
+        cookieManager_ = ownedCookieManager_.get();
+    }
+    if (cookieManager_ == nullptr) return;
+    const std::string& host = currentURL_->Host;
+    TStringList values;
+    response.HeaderLines.CollectValues("Set-cookie", &values);
+    for (int32_t i = 0; i < values.Count(); ++i) cookieManager_->AddServerCookie(values.Get(i), host);
+    values.Clear();
+    response.HeaderLines.CollectValues("Set-cookie2", &values);
+    for (int32_t i = 0; i < values.Count(); ++i) cookieManager_->AddServerCookie2(values.Get(i), host);
+}
+
+int32_t TNetCustomHTTP::ReadChunkSize() {
+    std::string line = ReadLine();
+    // A chunk extension (";name=value") is cut off as well as anything after a blank: a size
+    // line with an extension still names its size.
+    const size_t cut = line.find_first_of(" ;");
+    if (cut != std::string::npos) line.resize(cut);
+    return NetTextToInt32Def("$" + line, 0);
+}
+
+void TNetCustomHTTP::ReadResponseBody(TNetHTTPResponse& response) {
+    if (response.BodyStream == nullptr) return;
+    // The answer to HEAD never has a body, whatever length it announces: reading one would
+    // wait for bytes that never come.
+    if (Request().Method == TNetHTTPMethod::hmHead) return;
+    TStream& stream = *response.BodyStream;
+    const int32_t length = response.ContentLength;
+    if (length > 0) {
+        if (length > MaxBodyBytes) {
+            FailTooLarge(Format("Response body of %d bytes exceeds %lld bytes", length,
+                                static_cast<long long>(MaxBodyBytes)));
+        }
+        ReadBodyBounded(stream, length, false);
+    } else if (response.HeaderLines.ValueOf("Transfer-Encoding").find("chunked") != std::string::npos) {
+        ReportStatus(TNetStatus::hsStatusText, "Chunk Started");
+        int64_t total = 0;
+        for (int32_t size = ReadChunkSize(); size > 0; size = ReadChunkSize()) {
+            total += size;
+            CheckBodyGrowth(total);
+            ReadToStream(&stream, size, false);
+            ReadLine();
+        }
+        ReadLine();
+    } else if (!response.LengthGiven) {
+        ReadBodyBounded(stream, -1, true);
+    }
+}
+
+void TNetCustomHTTP::CheckBodyGrowth(int64_t total) {
+    if (total > MaxBodyBytes) {
+        FailTooLarge(Format("Response body exceeds %lld bytes", static_cast<long long>(MaxBodyBytes)));
+    }
+}
+
+void TNetCustomHTTP::FailTooLarge(const std::string& message) {
+    // What is left of the answer cannot be skipped in bounded time: the connection goes.
+    Disconnect();
+    throw ENetHTTPResponseTooLarge(message);
+}
+
+// A body of known length (count) or one that ends with the connection (untilClose). Bytes
+// that arrived before the peer closed stay in the stream; an until-close body never grows
+// beyond MaxBodyBytes.
+void TNetCustomHTTP::ReadBodyBounded(TStream& stream, int64_t count, bool untilClose) {
+    if (!untilClose) {
+        const int64_t start = stream.Position();
+        try {
+            ReadToStream(&stream, static_cast<int32_t>(count), false);
+        } catch (const ENetConnClosedGracefully&) {
+            // The last partial pass stays queued by the transport; it belongs to the body.
+            TNetManagedBuffer& queue = InputQueue();
+            const int64_t missing = count - (stream.Position() - start);
+            const int32_t take = static_cast<int32_t>(std::min<int64_t>(queue.Size(), std::max<int64_t>(missing, 0)));
+            if (take > 0) stream.WriteString(queue.TakeFront(take));
+        }
+        return;
+    }
+    int64_t total = 0;
+    WorkStart(TWorkMode::wmRead, 0);
+    try {
+        for (;;) {
+            TNetManagedBuffer& queue = InputQueue();
+            if (queue.Size() > 0) {
+                const int64_t room = MaxBodyBytes - total + 1;
+                const int32_t take = static_cast<int32_t>(std::min<int64_t>(queue.Size(), room));
+                stream.WriteString(queue.TakeFront(take));
+                total += take;
+                CheckBodyGrowth(total);
+            }
+            if (!IsOpen()) break;
+            FillInputBuffer(false, -1, true);
+        }
+    } catch (...) {
+        WorkFinish(TWorkMode::wmRead);
+        if (stream.Size() > stream.Position()) stream.SetSize(stream.Position());
+        throw;
+    }
+    WorkFinish(TWorkMode::wmRead);
+    if (stream.Size() > stream.Position()) stream.SetSize(stream.Position());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Response evaluation
+// ---------------------------------------------------------------------------------------------
+
+TNetHTTPWhatsNext TNetCustomHTTP::EvaluateResponse(TNetHTTPProtocol& exchange) {
+    TNetHTTPRequest& request = exchange.Request();
+    TNetHTTPResponse& response = exchange.Response();
+    TNetHTTPWhatsNext verdict = TNetHTTPWhatsNext::Undecided;
+    const int32_t code = response.StatusCode();
+    const int32_t hundreds = code / 100;
+
+    if ((hundreds == 3 && code != 304) || !response.Location.empty()) {
+        std::string location = response.Location;
+        TNetHTTPMethod method = request.Method;
+        if (HandleRedirects && redirectsMade_ < RedirectMaximum) {
+            if (!ConfirmRedirect(location, method, redirectsMade_)) FailWithResponse(exchange);
+            verdict = TNetHTTPWhatsNext::FollowURL;
+            request.URL = location;
+            request.Method = method;
+        } else {
+            verdict = TNetHTTPWhatsNext::Finished;
+            if (!ConfirmRedirect(location, method, redirectsMade_)) FailWithResponse(exchange);
+            response.Location = location;
+        }
+        if (IsOpen()) DiscardWithLimit(exchange);
+        return verdict;
+    }
+
+    bool authorizationNeeded = false;
+    if (hundreds != 2) {
+        verdict = TNetHTTPWhatsNext::FollowURL;
+        if (code == 401 || code == 407) {
+            const bool proxy = code == 407;
+            TNetAuthentication* authentication =
+                proxy ? ProxyParams().Authentication.get() : request.Authentication.get();
+            const int32_t attempts = authentication != nullptr ? authentication->AttemptCount : 0;
+            if (attempts >= AuthRetries ||
+                !(proxy ? AuthorizeProxy(request, response) : AuthorizeRequest(request, response))) {
+                TNetAuthentication* current = proxy ? ProxyParams().Authentication.get() : request.Authentication.get();
+                if (current != nullptr) current->ResetSteps();
+                FailWithResponse(exchange);
+            }
+            authorizationNeeded = HTTPOptions.Contains(TNetHTTPOption::hoInProcessAuth);
+        } else {
+            FailWithResponse(exchange);
+        }
+    }
+
+    if (IsOpen()) {
+        if (authorizationNeeded) {
+            DiscardWithLimit(exchange);
+            verdict = TNetHTTPWhatsNext::Reauthorize;
+        } else {
+            if (code != 204) ReadResponseBody(response);
+            verdict = TNetHTTPWhatsNext::Finished;
+        }
+    }
+    return verdict;
+}
+
+bool TNetCustomHTTP::AuthorizeRequest(TNetHTTPRequest& request, TNetHTTPResponse& response) {
+    return Authorize(request, response, false);
+}
+
+bool TNetCustomHTTP::AuthorizeProxy(TNetHTTPRequest& request, TNetHTTPResponse& response) {
+    return Authorize(request, response, true);
+}
+
+bool TNetCustomHTTP::Authorize(TNetHTTPRequest& request, TNetHTTPResponse& response, bool proxy) {
+    TNetProxyConnectionInfo& proxyInfo = ProxyParams();
+    std::unique_ptr<TNetAuthentication>& slot = proxy ? proxyInfo.Authentication : request.Authentication;
+    TNetHeaderList& challenges = proxy ? response.ProxyAuthenticate : response.WWWAuthenticate;
+    const TNetOnSelectAuthorization& onSelect = proxy ? OnSelectProxyAuthorization : OnSelectAuthorization;
+    const TNetOnAuthorization& onAuthorization = proxy ? OnProxyAuthorization : OnAuthorization;
+
+    if (slot == nullptr) {
+        TNetAuthenticationClass schemeClass;
+        for (int32_t i = 0; i < challenges.Count() && !schemeClass; ++i) {
+            std::string challenge = challenges.Get(i);
+            schemeClass = LookupAuthScheme(TakeToken(challenge, " "));
+        }
+        if (!schemeClass) return false;
+        if (onSelect) onSelect(this, schemeClass, challenges);
+        if (!schemeClass) return false;
+        slot = schemeClass.Create();
+    }
+
+    if (!onAuthorization && !HTTPOptions.Contains(TNetHTTPOption::hoInProcessAuth)) return false;
+
+    TNetAuthentication& authentication = *slot;
+    auto giveCredentials = [&] {
+        authentication.StoreUserName(proxy ? proxyInfo.ProxyUsername : request.Username);
+        authentication.StorePassword(proxy ? proxyInfo.ProxyPassword : request.Password);
+    };
+    giveCredentials();
+    authentication.AuthValues().PutValue("Authorization", authentication.AuthorizationValue());
+    authentication.SetChallenges(challenges);
+
+    // A handler that keeps answering "handled" without giving credentials would otherwise
+    // keep the loop going for ever.
+    for (int32_t round = 0; round <= std::max(AuthRetries, 1); ++round) {
+        switch (authentication.NextAction()) {
+            case TNetAuthWhatsNext::RetryRequest:
+                return true;
+            case TNetAuthWhatsNext::GiveUp:
+                return false;
+            case TNetAuthWhatsNext::NeedCredentials: {
+                if (!onAuthorization) return false;
+                giveCredentials();
+                bool handled = false;
+                onAuthorization(this, &authentication, handled);
+                if (!handled) return false;
+                if (proxy) {
+                    proxyInfo.BasicAuthentication = true;
+                    proxyInfo.ProxyUsername = authentication.Username();
+                    proxyInfo.ProxyPassword = authentication.Password();
+                } else {
+                    request.BasicAuthentication = true;
+                    request.Username = authentication.Username();
+                    request.Password = authentication.Password();
+                }
+                break;
+            }
+        }
+    }
+    return false;
+}
+
+bool TNetCustomHTTP::ConfirmRedirect(std::string& location, TNetHTTPMethod& method, int32_t count) {
+    bool handled = HandleRedirects;
+    if (OnRedirect) {
+        int32_t countCopy = count;
+        OnRedirect(this, location, countCopy, handled, method);
+    }
+    return handled;
+}
+
+void TNetCustomHTTP::FailWithResponse(TNetHTTPProtocol& exchange) {
+    TNetHTTPResponse& response = exchange.Response();
+    TStringStream body;
+    {
+        const int32_t savedTimeout = ReadTimeout();
+        SetReadTimeout(kErrorBodyTimeout);
+        Restore<TStream*> swap(response.BodyStream, &body);
+        try {
+            ReadResponseBody(response);
+        } catch (...) {
+            SetReadTimeout(savedTimeout);
+            throw;
+        }
+        SetReadTimeout(savedTimeout);
+    }
+    throw ENetHTTPProtocolException(response.StatusCode(), response.StatusLine, body.DataString());
+}
+
+void TNetCustomHTTP::DiscardBody(TNetHTTPProtocol& exchange) {
+    TNetHTTPResponse& response = exchange.Response();
+    TStringStream body;
+    Restore<TStream*> swap(response.BodyStream, &body);
+    ReadResponseBody(response);
+}
+
+void TNetCustomHTTP::DiscardWithLimit(TNetHTTPProtocol& exchange) {
+    const int32_t savedTimeout = ReadTimeout();
+    SetReadTimeout(kDiscardBodyTimeout);
+    try {
+        DiscardBody(exchange);
+    } catch (const ENetHTTPResponseTooLarge&) {
+        SetReadTimeout(savedTimeout);
+        throw;  // the limits hold for bodies nobody wants as well
+    } catch (const ENetHTTPDeadlineExceeded&) {
+        SetReadTimeout(savedTimeout);
+        throw;
+    } catch (...) {
+        // A redirection or challenge body that cannot be read changes nothing.
+    }
+    SetReadTimeout(savedTimeout);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transport hooks
+// ---------------------------------------------------------------------------------------------
+
+bool TNetCustomHTTP::DeadlinePassed() const {
+    return deadlineHit_ || (hasDeadline_ && std::chrono::steady_clock::now() >= deadline_);
+}
+
+int32_t TNetCustomHTTP::FillInputBuffer(bool raiseIfClosed, int32_t timeout, bool raiseOnTimeout) {
+    if (!hasDeadline_) return TNetTCPClient::FillInputBuffer(raiseIfClosed, timeout, raiseOnTimeout);
+
+    const auto now = std::chrono::steady_clock::now();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - now).count();
+    const std::string message = Format("Exchange time limit of %d ms exceeded", deadlineMs_);
+    if (left <= 0) {
+        deadlineHit_ = true;
+        throw ENetHTTPDeadlineExceeded(message);
+    }
+
+    int32_t limit = timeout;
+    if (limit == -1) limit = ReadTimeout() == 0 ? -2 : ReadTimeout();
+    const bool deadlineFirst = limit < 0 || limit > left;  // -2: no limit of its own
+    if (deadlineFirst) limit = static_cast<int32_t>(left);
+    const int32_t received = TNetTCPClient::FillInputBuffer(raiseIfClosed, limit, deadlineFirst ? false : raiseOnTimeout);
+    if (received == -1 && deadlineFirst) {
+        deadlineHit_ = true;
+        throw ENetHTTPDeadlineExceeded(message);
+    }
+    return received;
+}
+
+void TNetCustomHTTP::DoOnDisconnected() {
+    TNetTCPClient::DoOnDisconnected();
+    TNetHTTPRequest& request = Request();
+    // A scheme that completed its steps starts afresh on the next connection; Basic never
+    // completes (its step counter stays 0 against 1 step), so its object survives.
+    if (request.Authentication != nullptr &&
+        request.Authentication->CurrentStep == request.Authentication->StepCount()) {
+        request.Authentication.reset();
+    }
+    if (ProxyParams().Authentication != nullptr) ProxyParams().Authentication->ResetSteps();
+}
+
+}  // namespace quorvane

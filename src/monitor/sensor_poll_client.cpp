@@ -1,0 +1,58 @@
+#include "monitor/sensor_poll.h"
+
+#include <array>
+
+#include "http/net_http.h"
+#include "rtl/format.h"
+#include "text/string_list.h"
+
+namespace quorvane {
+
+namespace {
+
+// The unit's commands in the order a poll sends them, with the group each one fills.
+struct Command {
+    const char* name;
+    void (*parse)(TStringList&, TReadingRecord&);
+};
+
+constexpr std::array<Command, 4> kCommands{{
+    {"GetVolt", &ParseVolt},
+    {"GetTemp", &ParseTemp},
+    {"GetFan", &ParseFan},
+    {"GetInput16", &ParseInput},
+}};
+
+}  // namespace
+
+int32_t PollStatus(const std::string& host, const std::string& userName, const std::string& password,
+                   int32_t port, int32_t connectTimeout, int32_t readTimeout) {
+    int32_t result = -1;
+    TStringList answer;
+    TNetHTTP client(nullptr);
+    client.SetReadTimeout(readTimeout);
+    client.SetHost(host);
+    client.SetPort(port);
+    client.Request().BasicAuthentication = true;
+    try {
+        ++PollCount;
+        if (!client.IsOpen()) client.OpenConnection(connectTimeout);
+        // The connect has its own limit; from here on the whole exchange is bounded too.
+        client.SetExchangeDeadline(PollExchangeLimit(readTimeout));
+        for (const Command& command : kCommands) {
+            const std::string url = Format("http://%s:%s@%s:%u/Set.cmd?cmd=%s", userName.c_str(), password.c_str(),
+                                           host.c_str(), static_cast<unsigned>(port), command.name);
+            answer.SplitCommaText(client.Get(url));
+            command.parse(answer, Reading);
+        }
+        result = client.StatusCode();
+        client.DropSocket();
+    } catch (...) {
+        // One place turns every failure of a poll into one counted error; nothing is shown.
+        ++ErrorCount;
+        result = client.StatusCode();
+    }
+    return result;
+}
+
+}  // namespace quorvane

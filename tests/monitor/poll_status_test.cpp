@@ -1,0 +1,330 @@
+#include "monitor/sensor_poll.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "support/scripted_server.h"
+#include "support/unit_sim_process.h"
+
+namespace quorvane {
+namespace {
+
+using testing::ScriptedPeer;
+using testing::ScriptedServer;
+using testing::UnitSimProcess;
+using namespace std::chrono_literals;
+
+const char* const kCommands[] = {"GetVolt", "GetTemp", "GetFan", "GetInput16"};
+
+std::string Head(const std::string& command, uint16_t port, const std::string& authorization) {
+    return "GET /Set.cmd?cmd=" + command + " HTTP/1.1\r\n" + "Host: 127.0.0.1:" + std::to_string(port) + "\r\n" +
+           "Accept: text/html, */*\r\n" + "User-Agent: Mozilla/3.0 (compatible; Quorvane Net Library)\r\n" +
+           "Authorization: Basic " + authorization + "\r\n\r\n";
+}
+
+std::string BodyFor(const std::string& head) {
+    if (head.find("cmd=GetVolt ") != std::string::npos) return "<html>V1:12.0,V2:5.0,V3:3.3</html>";
+    if (head.find("cmd=GetTemp ") != std::string::npos) return "<html>T1:35.5,T2:28.0,T3:41.9</html>";
+    if (head.find("cmd=GetFan ") != std::string::npos) return "<html>F1:2400,f2:950,F3:3000</html>";
+    std::string body = "<html>Input:";
+    for (int i = 1; i <= 16; ++i) body += (i > 1 ? ",I" : "I") + std::to_string(i) + ":" + (i % 3 == 0 ? "1" : "0");
+    return body + "</html>";
+}
+
+std::string Answer(const std::string& body, const std::string& extraHeaders = "") {
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extraHeaders + "\r\n" +
+           body;
+}
+
+// A unit that answers `count` requests on one connection and keeps it open.
+ScriptedServer::Script KeepAliveUnit(int count) {
+    return [count](ScriptedPeer& peer) {
+        for (int i = 0; i < count; ++i) {
+            const std::string head = peer.ReceiveUntil();
+            if (head.empty()) return;
+            peer.Send(Answer(BodyFor(head)));
+        }
+        peer.WaitForClose(2000ms);
+    };
+}
+
+// A unit that answers one request and closes.
+ScriptedServer::Script OneAnswerUnit(const std::string& extraHeaders = "Connection: close\r\n") {
+    return [extraHeaders](ScriptedPeer& peer) {
+        const std::string head = peer.ReceiveUntil();
+        if (head.empty()) return;
+        peer.Send(Answer(BodyFor(head), extraHeaders));
+        peer.Close();
+    };
+}
+
+// A loopback port where nothing listens (bound once, then released).
+uint16_t UnusedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+class PollStatusTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Reading = TReadingRecord{};
+        polls_ = PollCount;
+        errors_ = ErrorCount;
+    }
+    int32_t PollsAdded() const { return PollCount - polls_; }
+    int32_t ErrorsAdded() const { return ErrorCount - errors_; }
+
+    int32_t Poll(uint16_t port, const std::string& password = "57203941", int32_t readTimeout = 2000) {
+        return PollStatus("127.0.0.1", "admin", password, port, 2000, readTimeout);
+    }
+
+    int32_t polls_ = 0;
+    int32_t errors_ = 0;
+};
+
+TEST_F(PollStatusTest, KeepAliveUnitGetsFourExactHeadsOnTheOneConnectionThePollOpened) {
+    ScriptedServer server({KeepAliveUnit(4)});
+    EXPECT_EQ(Poll(server.Port()), 200);
+    server.Stop();
+
+    ASSERT_EQ(server.Accepted(), 1);
+    std::string expected;
+    for (const char* command : kCommands) expected += Head(command, server.Port(), "YWRtaW46NTcyMDM5NDE=");
+    EXPECT_EQ(server.Transcripts().at(0), expected);
+    EXPECT_EQ(server.ReceiveCallCounts().at(0), 4) << "each head must leave in one send";
+
+    EXPECT_EQ(Reading.Volt1, "12.0");
+    EXPECT_EQ(Reading.Volt3, "3.3");
+    EXPECT_EQ(Reading.Temp2, "28.0");
+    EXPECT_EQ(Reading.Fan2, "950");
+    EXPECT_EQ(Reading.Input1, "0");
+    EXPECT_EQ(Reading.Input3, "1");
+    EXPECT_EQ(Reading.Input16, "0");
+    EXPECT_EQ(PollsAdded(), 1);
+    EXPECT_EQ(ErrorsAdded(), 0);
+}
+
+TEST_F(PollStatusTest, UnitThatClosesAfterEachAnswerSeesOneConnectionPerRequest) {
+    ScriptedServer server({OneAnswerUnit(), OneAnswerUnit(), OneAnswerUnit(), OneAnswerUnit()});
+    EXPECT_EQ(Poll(server.Port()), 200);
+    server.Stop();
+    EXPECT_EQ(server.Accepted(), 4);
+    EXPECT_EQ(Reading.Input16, "0");
+    EXPECT_EQ(ErrorsAdded(), 0);
+}
+
+TEST_F(PollStatusTest, BodiesDelimitedByTheCloseMakeThePollReconnect) {
+    auto untilClose = [](ScriptedPeer& peer) {
+        const std::string head = peer.ReceiveUntil();
+        if (head.empty()) return;
+        peer.Send("HTTP/1.1 200 OK\r\n\r\n" + BodyFor(head));
+        peer.Close();
+    };
+    ScriptedServer server({untilClose, untilClose, untilClose, untilClose});
+    EXPECT_EQ(Poll(server.Port()), 200);
+    server.Stop();
+    EXPECT_EQ(server.Accepted(), 4);
+    EXPECT_EQ(Reading.Temp3, "41.9");
+    EXPECT_EQ(ErrorsAdded(), 0);
+}
+
+struct PasswordCase {
+    const char* name;
+    const char* password;
+    const char* authorization;
+};
+
+class PollPasswordTest : public PollStatusTest, public ::testing::WithParamInterface<PasswordCase> {};
+
+TEST_P(PollPasswordTest, PasswordGoesIntoTheUrlUnchangedAndReachesTheHeaderWhole) {
+    ScriptedServer server({KeepAliveUnit(4)});
+    EXPECT_EQ(Poll(server.Port(), GetParam().password), 200);
+    server.Stop();
+    ASSERT_EQ(server.Accepted(), 1);
+    EXPECT_NE(server.Transcripts().at(0).find("Authorization: Basic " + std::string(GetParam().authorization) + "\r\n"),
+              std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Passwords, PollPasswordTest,
+                         ::testing::Values(PasswordCase{"AtSign", "p@ss", "YWRtaW46cEBzcw=="},
+                                           PasswordCase{"Colon", "a:b", "YWRtaW46YTpi"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PollStatusTest, NothingListeningCountsOneErrorAndGivesMinusOne) {
+    EXPECT_EQ(Poll(UnusedPort()), -1);
+    EXPECT_EQ(PollsAdded(), 1);
+    EXPECT_EQ(ErrorsAdded(), 1);
+}
+
+TEST_F(PollStatusTest, AnswerOfOnlyOkFailsTheFirstGroupButKeepsTheStatus) {
+    Reading.Volt1 = "old";
+    ScriptedServer server({[](ScriptedPeer& peer) {
+        peer.ReceiveUntil();
+        peer.Send(Answer("OK"));
+        peer.WaitForClose(2000ms);
+    }});
+    EXPECT_EQ(Poll(server.Port()), 200);
+    EXPECT_EQ(Reading.Volt1, "old");
+    EXPECT_EQ(ErrorsAdded(), 1);
+}
+
+TEST_F(PollStatusTest, FailureInALaterGroupKeepsTheGroupsBeforeIt) {
+    ScriptedServer server({[](ScriptedPeer& peer) {
+        for (int i = 0; i < 3; ++i) {
+            const std::string head = peer.ReceiveUntil();
+            peer.Send(i < 2 ? Answer(BodyFor(head)) : Answer("<html>F1:1</html>"));
+        }
+        peer.WaitForClose(2000ms);
+    }});
+    Reading.Fan2 = "old";
+    Reading.Input1 = "old";
+    EXPECT_EQ(Poll(server.Port()), 200);
+    EXPECT_EQ(Reading.Volt1, "12.0");
+    EXPECT_EQ(Reading.Temp1, "35.5");
+    EXPECT_EQ(Reading.Fan1, "1");
+    EXPECT_EQ(Reading.Fan2, "old");
+    EXPECT_EQ(Reading.Input1, "old");
+    EXPECT_EQ(ErrorsAdded(), 1);
+}
+
+TEST_F(PollStatusTest, UnauthorizedAnswerEndsThePollAfterOneRequest) {
+    ScriptedServer server({[](ScriptedPeer& peer) {
+        peer.ReceiveUntil();
+        peer.Send("HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"Q\"\r\nContent-Length: 4\r\n\r\ndeny");
+        peer.WaitForClose(2000ms);
+    }});
+    EXPECT_EQ(Poll(server.Port(), "wrong"), 401);
+    server.Stop();
+    EXPECT_EQ(ErrorsAdded(), 1);
+    ASSERT_EQ(server.Transcripts().size(), 1u);
+    EXPECT_EQ(server.Transcripts()[0].find("GetTemp"), std::string::npos);
+}
+
+TEST_F(PollStatusTest, HostileHeaderFloodFailsOnceAndTheNextPollSucceeds) {
+    ScriptedServer hostile({[](ScriptedPeer& peer) {
+        peer.ReceiveUntil();
+        std::string flood = "HTTP/1.1 200 OK\r\n";
+        for (int i = 0; i < 10001; ++i) flood += "X-Junk: 1\r\n";
+        peer.Send(flood);
+        peer.WaitForClose(3000ms);
+    }});
+    Reading.Volt1 = "kept";
+    EXPECT_EQ(Poll(hostile.Port()), 200);
+    EXPECT_EQ(ErrorsAdded(), 1);
+    EXPECT_EQ(Reading.Volt1, "kept");
+
+    ScriptedServer good({KeepAliveUnit(4)});
+    EXPECT_EQ(Poll(good.Port()), 200);
+    EXPECT_EQ(ErrorsAdded(), 1);
+    EXPECT_EQ(Reading.Volt1, "12.0");
+}
+
+TEST_F(PollStatusTest, TricklingUnitIsCutOffByTheExchangeLimit) {
+    // One byte every 100 ms never trips a 300 ms read limit; the exchange limit of
+    // 4 x 300 + 2000 ms ends the poll anyway.
+    ScriptedServer server(
+        {[](ScriptedPeer& peer) {
+            peer.ReceiveUntil();
+            std::string endless = "HTTP/1.1 200 OK\r\n";
+            for (int i = 0; i < 100; ++i) endless += "X-Slow: 1\r\n";
+            peer.SendInPieces(endless, 1, 100ms);
+        }},
+        15s);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Poll(server.Port(), "57203941", 300), 200);  // the status line came in time
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(ErrorsAdded(), 1);
+    EXPECT_GE(elapsed, 3000ms);
+    EXPECT_LT(elapsed, 8000ms);  // generous: a loaded machine is slow, an unbounded poll never ends
+}
+
+// ---------------------------------------------------------------------------------------------
+// Against the simulator
+// ---------------------------------------------------------------------------------------------
+
+bool LooksLikeNumber(const std::string& text) {
+    if (text.empty()) return false;
+    for (char c : text) {
+        if ((c < '0' || c > '9') && c != '.') return false;
+    }
+    return true;
+}
+
+std::string BehaviourName(const ::testing::TestParamInfo<std::vector<std::string>>& info) {
+    static const char* const names[] = {"KeepAlive", "Close", "Chunked", "NoLength", "Slow"};
+    return names[info.index];
+}
+
+class PollSimulatorTest : public PollStatusTest, public ::testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(PollSimulatorTest, PollFillsEveryFieldWithPlausibleReadings) {
+    UnitSimProcess sim(GetParam());
+    ASSERT_NE(sim.Port(), 0) << sim.Error();
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(Poll(sim.Port()), 200);
+        for (int i = 1; i <= 3; ++i) {
+            EXPECT_TRUE(LooksLikeNumber(Reading.Volt(i))) << Reading.Volt(i);
+            EXPECT_TRUE(LooksLikeNumber(Reading.Temp(i))) << Reading.Temp(i);
+            EXPECT_TRUE(LooksLikeNumber(Reading.Fan(i))) << Reading.Fan(i);
+        }
+        for (int i = 1; i <= 16; ++i) EXPECT_TRUE(Reading.Input(i) == "0" || Reading.Input(i) == "1") << i;
+    }
+    EXPECT_EQ(PollsAdded(), 3);
+    EXPECT_EQ(ErrorsAdded(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Behaviours, PollSimulatorTest,
+                         ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"--close"},
+                                           std::vector<std::string>{"--chunked"},
+                                           std::vector<std::string>{"--no-length"},
+                                           std::vector<std::string>{"--delay-ms", "20"}),
+                         BehaviourName);
+
+TEST_F(PollStatusTest, SimulatorRejectsWrongCredentialsAndGivenStatusCodes) {
+    UnitSimProcess sim;
+    ASSERT_NE(sim.Port(), 0) << sim.Error();
+    EXPECT_EQ(Poll(sim.Port(), "wrong"), 401);
+    UnitSimProcess failing({"--status", "503"});
+    ASSERT_NE(failing.Port(), 0) << failing.Error();
+    EXPECT_EQ(Poll(failing.Port()), 503);
+    EXPECT_EQ(PollsAdded(), 2);
+    EXPECT_EQ(ErrorsAdded(), 2);
+}
+
+TEST_F(PollStatusTest, CountersAddUpOverManyPollsAndTheSimulatorStopsByItself) {
+    UnitSimProcess sim({"--max-requests", "80"});
+    ASSERT_NE(sim.Port(), 0) << sim.Error();
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(Poll(sim.Port()), 200) << i;
+    int exitCode = -1;
+    EXPECT_TRUE(sim.WaitForExit(3000, &exitCode));
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(Poll(sim.Port()), -1);
+    EXPECT_EQ(PollsAdded(), 21);
+    EXPECT_EQ(ErrorsAdded(), 1);
+}
+
+TEST(UnitSimTest, RefusesToListenOutsideLoopback) {
+    UnitSimProcess sim({"--bind", "0.0.0.0"});
+    EXPECT_EQ(sim.Port(), 0);
+    int exitCode = -1;
+    EXPECT_TRUE(sim.WaitForExit(3000, &exitCode));
+    EXPECT_EQ(exitCode, 2);
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,105 @@
+#include "support/unit_sim_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+extern char** environ;
+
+namespace quorvane::testing {
+
+std::string UnitSimProcess::ExecutablePath() {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return "unit-sim";
+    std::string path(buffer, static_cast<size_t>(n));
+    const size_t slash = path.rfind('/');
+    return (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/unit-sim";
+}
+
+UnitSimProcess::UnitSimProcess(const std::vector<std::string>& options, int lifetimeSeconds) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        error_ = "pipe failed";
+        return;
+    }
+    std::vector<std::string> args{ExecutablePath(), "--port", "0", "--seconds", std::to_string(lifetimeSeconds)};
+    args.insert(args.end(), options.begin(), options.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    const int rc = ::posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (rc != 0) {
+        pid_ = -1;
+        error_ = "cannot start " + args[0] + ": " + std::strerror(rc);
+        ::close(fds[0]);
+        return;
+    }
+
+    // The first line names the port; wait for it at most five seconds.
+    std::string line;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < until) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        char chunk[256];
+        const ssize_t n = ::read(fds[0], chunk, sizeof chunk);
+        if (n <= 0) break;
+        line.append(chunk, static_cast<size_t>(n));
+    }
+    ::close(fds[0]);
+    const size_t colon = line.rfind(':');
+    const long port = colon == std::string::npos ? 0 : std::strtol(line.c_str() + colon + 1, nullptr, 10);
+    if (line.rfind("listening on ", 0) != 0 || port <= 0 || port > 65535) {
+        error_ = "unit-sim did not report its port: " + line;
+        return;
+    }
+    port_ = static_cast<uint16_t>(port);
+}
+
+bool UnitSimProcess::WaitForExit(int milliseconds, int* exitCode) {
+    if (pid_ <= 0) return true;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+        if (done == pid_) {
+            pid_ = -1;
+            if (exitCode != nullptr) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return true;
+        }
+        if (done < 0 && errno != EINTR) {
+            pid_ = -1;
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+UnitSimProcess::~UnitSimProcess() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    if (!WaitForExit(2000)) {
+        ::kill(pid_, SIGKILL);
+        WaitForExit(2000);
+    }
+}
+
+}  // namespace quorvane::testing
