@@ -1,0 +1,128 @@
+#pragma once
+
+#include <QColor>
+#include <QMainWindow>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/gui/gui_timer.h"
+#include "platform/gui/static_text.h"
+#include "platform/gui/up_down.h"
+
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QTabWidget;
+class QToolButton;
+class QWidget;
+
+namespace quorvane {
+
+// Process-wide state of the window unit: the settings file and section names, computed when
+// the window is created and kept until the unit is finalised, after the window is gone.
+extern std::string SettingsFileName;
+extern std::string SettingsSectionName;
+
+// Unit start: the poll counters start at zero before any window exists.
+void InitializeMonitorWindowUnit();
+// Unit end, after the window has been destroyed (and has saved the settings with the names).
+void FinalizeMonitorWindowUnit();
+
+// Texts of the program's own (our) identity.
+extern const char* const MakerNotice;
+extern const char* const MakerHomePage;
+extern const char* const UnitMakerHomePage;
+
+// The monitor's one fixed-size window: the connection settings, single and periodic polls,
+// the readings, the counters and the result of the last poll.
+class TForm1 : public QMainWindow {
+public:
+    // The poll the window runs; PollStatus unless a test puts another in its place.
+    using PollFunction = std::function<int32_t(const std::string& host, const std::string& userName,
+                                               const std::string& password, int32_t port,
+                                               int32_t connectTimeout, int32_t readTimeout)>;
+
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    void SetPollFunction(PollFunction poll) { poll_ = std::move(poll); }
+
+    // Handlers.
+    void FormCreate();
+    void FormDestroy();
+    void CloseX1Click();
+    void Brenwick1Click();
+    void Tessivo1Click();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void Timer1Timer();
+    void UDIntChangingEx(bool& allowChange, int16_t newValue, platform::TUpDownDirection direction);
+    void GBCountDblClick();
+
+    // Lime for an input reading that is the integer 1, silver for anything else.
+    static QColor LampColor(const std::string& text);
+
+    // Controls, named as the window's components.
+    QMenu* FileF1 = nullptr;
+    QAction* CloseX1 = nullptr;
+    QMenu* BrenwickHomepage1 = nullptr;
+    QAction* Brenwick1 = nullptr;
+    QAction* Tessivo1 = nullptr;
+
+    QGroupBox* GroupBox6 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QLineEdit* Edit3 = nullptr;
+    QLineEdit* Edit4 = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QGroupBox* GroupBox7 = nullptr;
+    QLineEdit* Memo2 = nullptr;
+    platform::TUpDown* UDCt = nullptr;
+    QLineEdit* Memo1 = nullptr;
+    platform::TUpDown* UDRt = nullptr;
+    QLineEdit* MemoInt = nullptr;
+    platform::TUpDown* UDInt = nullptr;
+    platform::TStaticText* StResult = nullptr;
+
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QFrame* D[16] = {};  // D_01 .. D_16
+    QGroupBox* GBCount = nullptr;
+    QLineEdit* MemoInterval = nullptr;
+    QLineEdit* MemoError = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QLineEdit* Memo10 = nullptr;
+    QLineEdit* Memo11 = nullptr;
+    QLineEdit* Memo12 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QLineEdit* Memo4 = nullptr;
+    QLineEdit* Memo5 = nullptr;
+    QLineEdit* Memo6 = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    QLineEdit* Memo7 = nullptr;
+    QLineEdit* Memo8 = nullptr;
+    QLineEdit* Memo9 = nullptr;
+    QLabel* StatusBar1Panel = nullptr;
+
+    platform::TTimer Timer1;
+
+private:
+    void BuildControls();
+    void PollCycle();
+    bool OpenURL(const std::string& url);
+    void LoadSettings();
+    void SaveSettings();
+    void ShowLamp(int index, const std::string& reading);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    PollFunction poll_;
+};
+
+}  // namespace quorvane

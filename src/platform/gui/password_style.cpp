@@ -1,0 +1,13 @@
+#include "platform/gui/password_style.h"
+
+namespace quorvane::platform {
+
+TPasswordCharStyle::TPasswordCharStyle() : QProxyStyle() {}
+
+int TPasswordCharStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                                  QStyleHintReturn* returnData) const {
+    if (hint == QStyle::SH_LineEdit_PasswordCharacter) return '*';
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+}
+
+}  // namespace quorvane::platform
