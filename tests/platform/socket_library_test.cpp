@@ -483,8 +483,8 @@ TEST_F(SocketLibraryTest, AddressTextAndByteOrder) {
     EXPECT_EQ(Lib().inet_addr(""), api::kInAddrNone);
     api::TInAddr address{htonl(0xC0A80A01)};
     EXPECT_STREQ(Lib().inet_ntoa(address), "192.168.10.1");
-    EXPECT_EQ(Lib().htons(0x1234), htons(0x1234));
-    EXPECT_EQ(Lib().htonl(0x12345678), htonl(0x12345678));
+    EXPECT_EQ((Lib().htons)(0x1234), htons(0x1234));
+    EXPECT_EQ((Lib().htonl)(0x12345678), htonl(0x12345678));
 }
 
 TEST_F(SocketLibraryTest, TwoThousandSocketsLeaveNoDescriptorBehind) {
