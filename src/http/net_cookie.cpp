@@ -119,8 +119,10 @@ bool TNetNetscapeCookie::HasFlag(const TStringList& attributes, const std::strin
 }
 
 std::string TNetNetscapeCookie::ServerCookieText() const {
-    std::string text;
-    AddAttribute(text, CookieName, Value);
+    // The pair is written even with an empty value: a stored cookie takes over a replacement
+    // by reparsing this text, and without "name=" a cookie that clears its value would come
+    // back named after its first attribute ("path").
+    std::string text = (CookieName.empty() && Value.empty()) ? std::string() : CookieName + "=" + Value;
     AddAttribute(text, "path", Path);
     if (CookieKind == 0) AddAttribute(text, "expires", Expires);
     AddAttribute(text, "domain", CookieDomain);

@@ -146,6 +146,16 @@ TEST_F(CookieManagerTest, ReplacementLosesTheExpiryDate) {
     EXPECT_EQ(HeaderFor("http://h.example/"), "a=2");
 }
 
+TEST_F(CookieManagerTest, ReplacementWithAnEmptyValueKeepsNameAndPath) {
+    manager_.AddServerCookie("sid=abc; path=/", "h.example");
+    manager_.AddServerCookie("sid=; path=/", "h.example");
+    ASSERT_EQ(Stored(), 1);
+    const auto* cookie = manager_.CookieCollection().Items(0);
+    EXPECT_EQ(cookie->CookieName, "sid");
+    EXPECT_EQ(cookie->Value, "");
+    EXPECT_EQ(cookie->Path, "/");
+}
+
 TEST_F(CookieManagerTest, EventsSeeCreationNewCookiesAndDestruction) {
     int created = 0;
     int destroyed = 0;
