@@ -47,7 +47,7 @@ bool EndsInLoneLeadByte(const std::string& text) {
 }
 
 bool Writable(const quorvane::TNetNetscapeCookie& cookie) {
-    if ((cookie.CookieName.empty() && cookie.Value.empty()) || HasBlankEnd(cookie.CookieName) || HasBlankEnd(cookie.Value) ||
+    if (cookie.Value.empty() || HasBlankEnd(cookie.CookieName) || HasBlankEnd(cookie.Value) ||
         HasBlankEnd(cookie.Path) || EndsInLoneLeadByte(cookie.Value) || EndsInLoneLeadByte(cookie.Path)) {
         return false;
     }

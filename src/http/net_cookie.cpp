@@ -119,10 +119,8 @@ bool TNetNetscapeCookie::HasFlag(const TStringList& attributes, const std::strin
 }
 
 std::string TNetNetscapeCookie::ServerCookieText() const {
-    // The pair is written even with an empty value: a stored cookie takes over a replacement
-    // by reparsing this text, and without "name=" a cookie that clears its value would come
-    // back named after its first attribute ("path").
-    std::string text = (CookieName.empty() && Value.empty()) ? std::string() : CookieName + "=" + Value;
+    std::string text;
+    AddAttribute(text, CookieName, Value);
     AddAttribute(text, "path", Path);
     if (CookieKind == 0) AddAttribute(text, "expires", Expires);
     AddAttribute(text, "domain", CookieDomain);
@@ -155,7 +153,14 @@ bool TNetNetscapeCookie::AcceptsHost(const std::string& host) const {
 void TNetNetscapeCookie::Assign(const TNetNetscapeCookie& source) {
     const auto* rfc = dynamic_cast<const TNetCookieRFC2109*>(&source);
     if (rfc == nullptr || rfc == this) return;
-    ParseCookie(rfc->ServerCookieText());
+    // The server text leaves out a pair whose value is empty; handed over like that, a cookie
+    // that clears its value would come back named after its first attribute ("path"). So the
+    // pair always leads the text this cookie takes over.
+    std::string text = rfc->ServerCookieText();
+    if (rfc->Value.empty() && !rfc->CookieName.empty()) {
+        text = rfc->CookieName + "=" + (text.empty() ? std::string() : "; " + text);
+    }
+    ParseCookie(text);
     CookieKind = rfc->CookieKind;
 }
 
