@@ -23,6 +23,9 @@ constexpr std::array<Command, 4> kCommands{{
     {"GetInput16", &ParseInput},
 }};
 
+// Largest answer body a poll accepts for one command.
+constexpr int32_t kMaxAnswerBytes = 64 * 1024;
+
 }  // namespace
 
 int32_t PollStatus(const std::string& host, const std::string& userName, const std::string& password,
@@ -34,6 +37,9 @@ int32_t PollStatus(const std::string& host, const std::string& userName, const s
     client.SetHost(host);
     client.SetPort(port);
     client.Request().BasicAuthentication = true;
+    // The unit answers in a few hundred bytes; the client's general body limit would let one
+    // answer of separators grow the answer list some seventy times its size.
+    client.MaxBodyBytes = kMaxAnswerBytes;
     try {
         ++PollCount;
         if (!client.IsOpen()) client.OpenConnection(connectTimeout);

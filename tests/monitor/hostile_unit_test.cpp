@@ -211,6 +211,16 @@ void RedirectLoop(ScriptedPeer& peer) {
 
 void Silence(ScriptedPeer& peer) { peer.WaitForClose(6000ms); }
 
+// A body well inside the client's size limit, made only of item separators: split into the
+// answer list, every byte becomes an item of its own, some seventy times the body's size. The
+// unit's answers are a few hundred bytes; a poll has no reason to take more.
+void CommaFlood(ScriptedPeer& peer) {
+    const size_t size = 2 * 1024 * 1024;
+    peer.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\n\r\n");
+    Stream(peer, [](size_t) { return std::string(kPiece, ','); }, size);
+    peer.WaitForClose(6000ms);
+}
+
 struct HostileCase {
     const char* name;
     std::function<void(ScriptedPeer&)> behaviour;
@@ -243,6 +253,7 @@ std::vector<HostileCase> HostileCases() {
         {"StatusLineWithoutNumber", SendThenClose("HTTP/1.1 OK fine\r\nContent-Length: 4\r\n\r\nbody"), -1},
         {"EmptyStatusLine", SendThenClose("\r\n\r\n"), -1},
         {"BinaryJunk", BinaryJunkThenClose, -1},
+        {"TwoMegabytesOfCommas", CommaFlood, 200},
         {"UnauthorizedLoop", UnauthorizedLoop, 401},
         {"RedirectLoop", RedirectLoop, 302},
         {"AcceptThenSilence", Silence, -1},
