@@ -688,10 +688,13 @@ int32_t TNetCustomHTTP::FillInputBuffer(bool raiseIfClosed, int32_t timeout, boo
 
     const auto now = std::chrono::steady_clock::now();
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - now).count();
-    const std::string message = Format("Exchange time limit of %d ms exceeded", deadlineMs_);
+    // The text is built only when it is raised: every read of every poll comes through here.
+    const auto exceeded = [this] {
+        return ENetHTTPDeadlineExceeded(Format("Exchange time limit of %d ms exceeded", deadlineMs_));
+    };
     if (left <= 0) {
         deadlineHit_ = true;
-        throw ENetHTTPDeadlineExceeded(message);
+        throw exceeded();
     }
 
     int32_t limit = timeout;
@@ -701,7 +704,7 @@ int32_t TNetCustomHTTP::FillInputBuffer(bool raiseIfClosed, int32_t timeout, boo
     const int32_t received = TNetTCPClient::FillInputBuffer(raiseIfClosed, limit, deadlineFirst ? false : raiseOnTimeout);
     if (received == -1 && deadlineFirst) {
         deadlineHit_ = true;
-        throw ENetHTTPDeadlineExceeded(message);
+        throw exceeded();
     }
     return received;
 }

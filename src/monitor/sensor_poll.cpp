@@ -4,6 +4,7 @@
 #include <array>
 #include <limits>
 #include <stdexcept>
+#include <string>
 
 #include "http/net_uri.h"
 #include "platform/locale_text.h"
@@ -46,7 +47,10 @@ void ParseGroup(TStringList& answer, TReadingRecord& record, const char* group, 
     for (int i = 1; i <= count; ++i) {
         // Stored one by one: a short answer still updates the fields it did carry.
         const std::string item = answer.Get(i - 1);
-        Field(record, group, i, count) = StripPrefix(Format("%c%d:", prefixLetter, i), item);
+        std::string prefix(1, prefixLetter);
+        prefix += std::to_string(i);
+        prefix += ':';
+        Field(record, group, i, count) = StripPrefix(prefix, item);
     }
 }
 

@@ -1,11 +1,10 @@
 #pragma once
 
+#include <pthread.h>
+
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "tcp/net_socket_handle.h"
 
@@ -28,23 +27,25 @@ public:
     void Terminate() noexcept { terminated_.store(true); }
     bool Terminated() const noexcept { return terminated_.load(); }
     // The thread has marked itself finished: its connect returned.
-    bool Finished() const;
-    // Waits until the thread finished, at most limit; true when it has.
+    bool Finished() const noexcept { return finished_.load(std::memory_order_acquire); }
+    // Waits until the thread finished, at most limit; true when it has (the thread has then
+    // also ended and been joined).
     bool WaitFinished(std::chrono::milliseconds limit);
     void WaitFor();
     // Empty unless the connect failed. Read only after Finished() or WaitFor().
     const std::string& FailureText() const noexcept { return failureText_; }
 
 private:
+    static void* Run(void* self);
     void Execute();
 
     TNetSocketHandle* targetSocket_;
     std::atomic<bool> terminated_{false};
+    std::atomic<bool> finished_{false};
     std::string failureText_;
-    mutable std::mutex mutex_;
-    std::condition_variable finishedSignal_;
-    bool finished_ = false;
-    std::thread thread_;
+    pthread_t thread_{};
+    bool started_ = false;
+    bool joined_ = false;
 };
 
 }  // namespace quorvane

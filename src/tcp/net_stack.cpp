@@ -150,7 +150,14 @@ std::string TNetStack::ErrorText(int32_t code) {
 }
 
 std::string TNetStack::AddressToText(const TNetAddressBytes& bytes) {
-    return Format("%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
+    // Every connect reports both of its ends through here; plain appends beat a format.
+    std::string text;
+    text.reserve(15);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (i != 0) text += '.';
+        text += std::to_string(static_cast<unsigned>(bytes[i]));
+    }
+    return text;
 }
 
 TNetAddressBytes TNetStack::TextToAddressBytes(const std::string& text) {

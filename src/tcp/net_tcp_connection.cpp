@@ -192,10 +192,11 @@ int32_t TNetTCPConnection::FillInputBuffer(bool raiseIfClosed, int32_t timeout, 
             count = 0;
         } else {
             const int32_t chunkSize = std::max<int32_t>(recvBufferSize_, 1);
-            if (receiveChunk_->Size() < chunkSize) {
-                receiveChunk_->SetSize(chunkSize);
+            if (receiveAreaSize_ < chunkSize) {
+                receiveArea_ = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(chunkSize));
+                receiveAreaSize_ = chunkSize;
             }
-            count = ioHandler_->ReceiveSome(receiveChunk_->Memory(), chunkSize);
+            count = ioHandler_->ReceiveSome(receiveArea_.get(), chunkSize);
         }
         peerClosed_ = (count == 0);
         if (count == -1) {
@@ -212,18 +213,18 @@ int32_t TNetTCPConnection::FillInputBuffer(bool raiseIfClosed, int32_t timeout, 
             }
         }
         if (count > 0) {
-            const char* data = receiveChunk_->Memory();
+            char* data = receiveArea_.get();
             if (intercept_ != nullptr) {
                 receiveChunk_->SetSize(count);
+                std::memcpy(receiveChunk_->Memory(), data, static_cast<size_t>(count));
                 receiveChunk_->SetPosition(0);
                 intercept_->Receive(*receiveChunk_);
                 count = receiveChunk_->Count();
                 data = receiveChunk_->Memory();
             }
             if (asciiFilter_) {
-                char* bytes = receiveChunk_->Memory();
                 for (int32_t i = 0; i < count; ++i) {
-                    bytes[i] = static_cast<char>(static_cast<unsigned char>(bytes[i]) & 0x7F);
+                    data[i] = static_cast<char>(static_cast<unsigned char>(data[i]) & 0x7F);
                 }
             }
             inputQueue_->Append(data, count);

@@ -134,6 +134,10 @@ private:
     int32_t readTimeout_ = 0;
     int32_t recvBufferSize_ = 32768;
     std::unique_ptr<TNetSimpleBuffer> receiveChunk_;
+    // Where a receive lands. Kept apart from receiveChunk_ (which an intercept filters) so that
+    // it is allocated once and never zero-filled: a poll would otherwise clear 32 KiB twice.
+    std::unique_ptr<char[]> receiveArea_;
+    int32_t receiveAreaSize_ = 0;
     int32_t sendBufferSize_ = 32768;
     TNetIOHandlerSocket* socketHandler_ = nullptr;
     std::unique_ptr<TNetSimpleBuffer> writeCache_;
