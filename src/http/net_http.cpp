@@ -332,8 +332,12 @@ void TNetCustomHTTP::ConnectForRequest() {
 
 void TNetCustomHTTP::EnsureConnected(TNetHTTPResponse& response) {
     if (!response.KeepOpen()) Disconnect();
-    PollPeerClose(false);
+    // The probe looks for a server that closed a kept connection after its last answer. A
+    // connection made since, which has carried nothing yet, has no answer behind it: probing
+    // it would only add a millisecond to every poll, whose first request always finds one.
+    if (!(unusedConnection_ && IsOpen())) PollPeerClose(false);
     if (!IsOpen()) OpenConnection(ConnectTimeout);
+    unusedConnection_ = false;
 }
 
 void TNetCustomHTTP::WriteRequest(TNetHTTPRequest& request) {
@@ -403,7 +407,15 @@ void TNetCustomHTTP::StoreResponseCookies(TNetHTTPResponse& response) {
     for (int32_t i = 0; i < values.Count(); ++i) cookieManager_->AddServerCookie(values.Get(i), host);
     values.Clear();
     response.HeaderLines.CollectValues("Set-cookie2", &values);
-    for (int32_t i = 0; i < values.Count(); ++i) cookieManager_->AddServerCookie2(values.Get(i), host);
+    try {
+        for (int32_t i = 0; i < values.Count(); ++i) cookieManager_->AddServerCookie2(values.Get(i), host);
+    } catch (const EConvertError& error) {
+        // A port list that is no list of numbers ends the request, as a network failure like
+        // any other the server causes; the body behind the headers is unread, so the
+        // connection cannot carry another request.
+        Disconnect();
+        throw ENetException(error.Message());
+    }
 }
 
 int32_t TNetCustomHTTP::ReadChunkSize() {
@@ -707,6 +719,11 @@ int32_t TNetCustomHTTP::FillInputBuffer(bool raiseIfClosed, int32_t timeout, boo
         throw exceeded();
     }
     return received;
+}
+
+void TNetCustomHTTP::DoOnConnected() {
+    unusedConnection_ = true;
+    TNetTCPClient::DoOnConnected();
 }
 
 void TNetCustomHTTP::DoOnDisconnected() {

@@ -218,6 +218,7 @@ public:
     int32_t FillInputBuffer(bool raiseIfClosed = true, int32_t timeout = -1, bool raiseOnTimeout = true) override;
 
 protected:
+    void DoOnConnected() override;
     void DoOnDisconnected() override;
     void Notification(TComponent* component, TOperation operation) override;
 
@@ -238,6 +239,8 @@ private:
     std::unique_ptr<TNetHTTPProtocol> exchange_;
     std::unique_ptr<TNetProxyConnectionInfo> proxyParams_;
     TNetCookieManager* cookieManager_ = nullptr;
+    // The open connection has carried no request since it was made.
+    bool unusedConnection_ = false;
     std::unique_ptr<TNetCookieManager> ownedCookieManager_;
     int32_t redirectsMade_ = 0;
     int64_t headerBytes_ = 0;

@@ -37,11 +37,38 @@ std::string AnsiUpperCase(const std::string& text) { return MapCase(text, true);
 
 std::string AnsiLowerCase(const std::string& text) { return MapCase(text, false); }
 
+namespace {
+
+// The byte at index as AnsiUpperCase would leave it, without copying the text: header names
+// are compared this way on every line of every response. `trail` carries, from one index to
+// the next, whether the byte is the second half of a double-byte character.
+unsigned char UpperAt(const std::string& text, size_t index, bool& trail) {
+    const unsigned char byte = static_cast<unsigned char>(text[index]);
+    if (trail) {
+        trail = false;
+        return byte;
+    }
+    if (IsLeadByte(byte) && index + 1 < text.size()) {
+        trail = true;
+        return byte;
+    }
+    return ChangeCase(byte, true);
+}
+
+}  // namespace
+
 int AnsiCompareText(const std::string& a, const std::string& b) {
-    const std::string upperA = AnsiUpperCase(a);
-    const std::string upperB = AnsiUpperCase(b);
-    const int order = upperA.compare(upperB);
-    return order < 0 ? -1 : (order > 0 ? 1 : 0);
+    const size_t common = a.size() < b.size() ? a.size() : b.size();
+    bool trailA = false;
+    bool trailB = false;
+    for (size_t index = 0; index < common; ++index) {
+        const unsigned char upperA = UpperAt(a, index, trailA);
+        const unsigned char upperB = UpperAt(b, index, trailB);
+        if (upperA != upperB) {
+            return upperA < upperB ? -1 : 1;
+        }
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 std::string TimeSeparator() {

@@ -414,6 +414,39 @@ TEST(ConnectionReuseTest, KeepAliveAnswersShareOneSocket) {
     EXPECT_EQ(server.ReceiveCallCounts().at(0), 3);
 }
 
+// Records, for every wait for incoming bytes, its limit and how many heads had been sent.
+class ProbeRecordingIOHandler : public MemoryIOHandler {
+public:
+    using MemoryIOHandler::MemoryIOHandler;
+    std::vector<std::pair<int32_t, int>> waits;
+
+    bool WaitReadable(int32_t timeout) override {
+        waits.emplace_back(timeout, Heads(Sent()));
+        return MemoryIOHandler::WaitReadable(timeout);
+    }
+};
+
+TEST(ConnectionReuseTest, OnlyAConnectionThatCarriedAnAnswerIsProbedForAClose) {
+    ProbeRecordingIOHandler io(Ok("1") + Ok("2"));
+    io.SetCloseAtEnd(false);
+    TNetHTTP client;
+    client.SetIOHandler(&io);
+    client.SetReadTimeout(500);
+    // As the poll does: the connection is made to the URL's own host and port first.
+    client.SetHost("127.0.0.1");
+    client.SetPort(80);
+    client.OpenConnection(0);
+    EXPECT_EQ(client.Get(kUrl), "1");
+    EXPECT_EQ(client.Get(kUrl), "2");
+    std::vector<int> probedAfterHeads;
+    for (const auto& [timeout, heads] : io.waits) {
+        if (timeout == 1) probedAfterHeads.push_back(heads);
+    }
+    // No probe before the first request on the fresh connection, one before the reuse.
+    EXPECT_EQ(probedAfterHeads, std::vector<int>{1});
+    EXPECT_EQ(io.OpenCount(), 1);
+}
+
 class ConnectionCloseTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(ConnectionCloseTest, CloseInAnyCaseMakesTheNextRequestConnectAgain) {
@@ -576,6 +609,15 @@ TEST(EvaluationTest, CookieOfOneAnswerGoesWithTheNextRequestOfThatClientOnly) {
     EXPECT_EQ(first.find("Cookie:"), std::string::npos);
     EXPECT_NE(second.find("\r\nCookie: session=abc\r\n"), std::string::npos) << second;
     EXPECT_EQ(transcripts[1].find("Cookie:"), std::string::npos);
+}
+
+TEST(EvaluationTest, UnreadablePortListOfACookieFailsAsANetworkErrorAndCloses) {
+    MemoryExchange exchange(Ok("x", "Set-cookie2: a=1; Version=1; Port=\"80,x\"\r\n") + Ok("y"));
+    exchange.client.SetHost("127.0.0.1");
+    exchange.client.SetPort(80);
+    exchange.client.OpenConnection(0);
+    EXPECT_THROW(exchange.client.Get(kUrl), ENetException);
+    EXPECT_FALSE(exchange.client.IsOpen());
 }
 
 TEST(EvaluationTest, ProtocolExceptionKeepsAKeepAliveConnectionUsable) {
