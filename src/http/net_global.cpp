@@ -45,7 +45,7 @@ std::string Trim(const std::string& text) {
 bool TryParseInternetDate(std::string& text, TDateTime& result) {
     if (DayNameIndex(Copy(text, 0, 3)) > 0) {
         // "Sun,06 Nov ..." has its day glued to the comma; give it the missing space.
-        if (text.size() > 4 && text[3] == ',' && text[4] != ' ') text.insert(4, " ");
+        if (text.size() > 4 && text[3] == ',' && text[4] != ' ') text.insert(text.begin() + 4, ' ');
         TakeToken(text, " ");
         text = TrimLeft(text);
     }
