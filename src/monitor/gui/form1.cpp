@@ -211,7 +211,7 @@ void TForm1::BuildControls() {
     GroupBox7 = new QGroupBox(GroupBox6);
     GroupBox7->setGeometry(186, 10, 273, 146);
     Name(GroupBox7, "GroupBox7", QStringLiteral("Time limits and interval"));
-    struct SpinnerSpec {
+    struct SpinnerLayout {
         const char* boxName;
         const char* spinnerName;
         const char* label;
@@ -219,7 +219,7 @@ void TForm1::BuildControls() {
         int16_t max;
         int16_t position;
     };
-    const SpinnerSpec specs[] = {
+    const SpinnerLayout layouts[] = {
         {"Memo2", "UDCt", "Connect Timeout", 8, 600, 2},
         {"Memo1", "UDRt", "Read Timeout", 52, 600, 10},
         {"MemoInt", "UDInt", "Interval", 96, 6000, 60},
@@ -227,17 +227,17 @@ void TForm1::BuildControls() {
     QLineEdit** boxes[] = {&Memo2, &Memo1, &MemoInt};
     platform::TUpDown** spinners[] = {&UDCt, &UDRt, &UDInt};
     for (int i = 0; i < 3; ++i) {
-        const SpinnerSpec& spec = specs[i];
-        const QString label = QString::fromLatin1(spec.label);
-        QLabel* caption = MakeLabel(GroupBox7, label, 8, spec.y + 6, 110, 16);
-        QLineEdit* box = MakeBox(GroupBox7, spec.boxName, label + QStringLiteral(" (seconds)"), 8, spec.y + 22, "", true);
+        const SpinnerLayout& layout = layouts[i];
+        const QString label = QString::fromLatin1(layout.label);
+        QLabel* caption = MakeLabel(GroupBox7, label, 8, layout.y + 6, 110, 16);
+        QLineEdit* box = MakeBox(GroupBox7, layout.boxName, label + QStringLiteral(" (seconds)"), 8, layout.y + 22, "", true);
         auto* spinner = new platform::TUpDown(box, GroupBox7);
-        spinner->setGeometry(65, spec.y + 22, 16, 21);
-        Name(spinner, spec.spinnerName, label + QStringLiteral(" spinner"));
-        spinner->SetRange(0, spec.max);
+        spinner->setGeometry(65, layout.y + 22, 16, 21);
+        Name(spinner, layout.spinnerName, label + QStringLiteral(" spinner"));
+        spinner->SetRange(0, layout.max);
         spinner->SetIncrement(1);
-        spinner->SetPosition(spec.position);
-        MakeLabel(GroupBox7, QStringLiteral("Sec"), 85, spec.y + 22, 24, 21);
+        spinner->SetPosition(layout.position);
+        MakeLabel(GroupBox7, QStringLiteral("Sec"), 85, layout.y + 22, 24, 21);
         caption->setBuddy(box);
         *boxes[i] = box;
         *spinners[i] = spinner;
@@ -292,7 +292,7 @@ void TForm1::BuildControls() {
     MakeLabel(GBCount, QStringLiteral("Error"), 14, 56, 40, 21);
     MemoError = MakeBox(GBCount, "MemoError", QStringLiteral("Error count"), 60, 56, "0", false);
 
-    struct GroupSpec {
+    struct GroupLayout {
         QGroupBox** group;
         const char* groupName;
         const char* caption;
@@ -302,7 +302,7 @@ void TForm1::BuildControls() {
         const char* boxNames[3];
         const char* initial;
     };
-    const GroupSpec groups[] = {
+    const GroupLayout groups[] = {
         {&GroupBox3, "GroupBox3", " Temp (℃) ", "Temperature", 4, {&Memo10, &Memo11, &Memo12},
          {"Memo10", "Memo11", "Memo12"}, ""},
         {&GroupBox2, "GroupBox2", " FAN (rpm) ", "Fan", 70, {&Memo4, &Memo5, &Memo6},
@@ -310,16 +310,16 @@ void TForm1::BuildControls() {
         {&GroupBox4, "GroupBox4", " Volt (V) ", "Volt", 136, {&Memo7, &Memo8, &Memo9},
          {"Memo7", "Memo8", "Memo9"}, "0"},
     };
-    for (const GroupSpec& spec : groups) {
-        auto* group = new QGroupBox(QString::fromUtf8(spec.caption), TabSheet1);
-        group->setGeometry(232, spec.y, 222, 62);
-        Name(group, spec.groupName, QString::fromUtf8(spec.caption).trimmed());
-        *spec.group = group;
+    for (const GroupLayout& entry : groups) {
+        auto* group = new QGroupBox(QString::fromUtf8(entry.caption), TabSheet1);
+        group->setGeometry(232, entry.y, 222, 62);
+        Name(group, entry.groupName, QString::fromUtf8(entry.caption).trimmed());
+        *entry.group = group;
         for (int i = 0; i < 3; ++i) {
             MakeLabel(group, QString::number(i + 1), 8 + 70 * i, 26, 10, 21);
-            *spec.boxes[i] = MakeBox(group, spec.boxNames[i],
-                                     QStringLiteral("%1 %2").arg(QString::fromLatin1(spec.what)).arg(i + 1),
-                                     20 + 70 * i, 26, spec.initial, false);
+            *entry.boxes[i] = MakeBox(group, entry.boxNames[i],
+                                     QStringLiteral("%1 %2").arg(QString::fromLatin1(entry.what)).arg(i + 1),
+                                     20 + 70 * i, 26, entry.initial, false);
         }
     }
 
