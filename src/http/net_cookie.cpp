@@ -13,20 +13,11 @@
 #include "rtl/exception.h"
 #include "rtl/format.h"
 #include "tcp/net_exception.h"
+#include "text/blank_text.h"
 
 namespace quorvane {
 
 namespace {
-
-bool IsBlank(char ch) { return static_cast<unsigned char>(ch) <= ' '; }
-
-std::string Trim(const std::string& text) {
-    size_t start = 0;
-    size_t end = text.size();
-    while (start < end && IsBlank(text[start])) ++start;
-    while (end > start && IsBlank(text[end - 1])) --end;
-    return text.substr(start, end - start);
-}
 
 // Text before the first "=" (empty without one) and after it.
 std::string NameOfItem(const std::string& item) {

@@ -8,6 +8,7 @@
 #include "platform/time_zone.h"
 #include "rtl/format.h"
 #include "tcp/net_exception.h"
+#include "text/blank_text.h"
 
 namespace quorvane {
 
@@ -20,25 +21,9 @@ constexpr const char* kDayNamesUpper[7] = {"SUN", "MON", "TUE", "WED", "THU", "F
 constexpr const char* kMonthNamesUpper[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                               "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
 
-bool IsBlank(char ch) { return static_cast<unsigned char>(ch) <= ' '; }
-
 // Up to `count` bytes from 0-based `start`; empty past the end.
 std::string Copy(const std::string& text, size_t start, size_t count) {
     return start >= text.size() ? std::string() : text.substr(start, count);
-}
-
-std::string TrimLeft(const std::string& text) {
-    size_t start = 0;
-    while (start < text.size() && IsBlank(text[start])) ++start;
-    return text.substr(start);
-}
-
-std::string Trim(const std::string& text) {
-    size_t start = 0;
-    size_t end = text.size();
-    while (start < end && IsBlank(text[start])) ++start;
-    while (end > start && IsBlank(text[end - 1])) --end;
-    return text.substr(start, end - start);
 }
 
 // The steps after the trim; false wherever the text cannot be read.

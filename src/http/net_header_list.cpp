@@ -5,12 +5,12 @@
 #include "http/net_uri.h"
 #include "platform/code_page.h"
 #include "platform/locale_text.h"
+#include "text/blank_text.h"
 
 namespace quorvane {
 
 namespace {
 
-bool IsBlank(char ch) { return static_cast<unsigned char>(ch) <= 32; }
 
 void TrimInPlace(std::string& text) {
     while (!text.empty() && IsBlank(text.back())) {
@@ -27,30 +27,7 @@ void TrimInPlace(std::string& text) {
 
 bool IsContinuation(const std::string& line) { return !line.empty() && (line[0] == ' ' || line[0] == '\t'); }
 
-std::string AsciiUpper(std::string text) {
-    for (char& ch : text) {
-        if (ch >= 'a' && ch <= 'z') {
-            ch = static_cast<char>(ch - 'a' + 'A');
-        }
-    }
-    return text;
-}
 
-bool SameAsciiTextAt(const std::string& s, size_t at, const std::string& sub) {
-    if (at + sub.size() > s.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < sub.size(); ++i) {
-        char a = s[at + i];
-        char b = sub[i];
-        if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
-        if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
-        if (a != b) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // The text from 1-based position `first` through `last` (inclusive), clipped to the line.
 std::string Slice(const std::string& line, int64_t first, int64_t last) {
@@ -68,25 +45,9 @@ std::string Slice(const std::string& line, int64_t first, int64_t last) {
 
 }  // namespace
 
-std::string TrimBlanks(const std::string& text) {
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && IsBlank(text[first])) {
-        ++first;
-    }
-    while (last > first && IsBlank(text[last - 1])) {
-        --last;
-    }
-    return text.substr(first, last - first);
-}
+std::string TrimBlanks(const std::string& text) { return Trim(text); }
 
-std::string TrimBlanksRight(const std::string& text) {
-    size_t last = text.size();
-    while (last > 0 && IsBlank(text[last - 1])) {
-        --last;
-    }
-    return text.substr(0, last);
-}
+std::string TrimBlanksRight(const std::string& text) { return TrimRight(text); }
 
 std::string WrapForFold(const std::string& line, const std::string& breakText, const std::string& breakChars,
                         int32_t maxCol) {
@@ -163,7 +124,7 @@ std::string TNetHeaderList::NameAt(int32_t index) const {
         return std::string();
     }
     std::string name = line.substr(0, static_cast<size_t>(end - 1));
-    return NamesCaseSensitive ? name : AsciiUpper(name);
+    return NamesCaseSensitive ? name : AsciiUpperCase(name);
 }
 
 std::string TNetHeaderList::ValueAt(int32_t index) const {

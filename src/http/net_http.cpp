@@ -8,6 +8,7 @@
 #include "http/net_number_text.h"
 #include "platform/locale_text.h"
 #include "rtl/format.h"
+#include "text/blank_text.h"
 
 namespace quorvane {
 
@@ -39,15 +40,6 @@ bool NeedsHttp11(TNetHTTPMethod method) {
 
 bool CarriesBody(TNetHTTPMethod method) {
     return method == TNetHTTPMethod::hmPost || method == TNetHTTPMethod::hmPut;
-}
-
-// The runtime's trim: every character of code 0 to 32 goes at both ends.
-std::string Trim(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
-    return text.substr(begin, end - begin);
 }
 
 // Restores a value on every path out of a scope.

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/code_page.h"
+#include "text/blank_text.h"
 
 namespace quorvane {
 
@@ -36,27 +37,7 @@ size_t FindAt(const std::string& sub, const std::string& s, size_t from, bool pl
     return std::string::npos;
 }
 
-std::string AsciiUpper(std::string text) {
-    for (char& ch : text) {
-        if (ch >= 'a' && ch <= 'z') {
-            ch = static_cast<char>(ch - 'a' + 'A');
-        }
-    }
-    return text;
-}
 
-bool SameAsciiText(const std::string& s, size_t at, const std::string& sub) {
-    for (size_t i = 0; i < sub.size(); ++i) {
-        char a = s[at + i];
-        char b = sub[i];
-        if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
-        if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
-        if (a != b) {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -109,7 +90,7 @@ std::string TakeToken(std::string& input, const std::string& delimiter, bool del
         const bool plain = delimiter.size() == 1 && delimiter[0] == '\0';
         found = FindAt(delimiter, input, 0, plain);
     } else {
-        found = FindAt(AsciiUpper(delimiter), AsciiUpper(input), 0, false);
+        found = FindAt(AsciiUpperCase(delimiter), AsciiUpperCase(input), 0, false);
     }
     std::string token;
     if (found == std::string::npos) {
@@ -136,7 +117,7 @@ int32_t FindLast(const std::string& sub, const std::string& s, int32_t start) {
         position = highest;
     }
     for (; position >= 1; --position) {
-        if (SameAsciiText(s, static_cast<size_t>(position - 1), sub)) {
+        if (SameAsciiTextAt(s, static_cast<size_t>(position - 1), sub)) {
             return static_cast<int32_t>(position);
         }
     }
