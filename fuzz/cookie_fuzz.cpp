@@ -25,7 +25,7 @@ bool HasBlankEnd(const std::string& text) {
 }
 
 // Whether a cookie's fields can be written as a Set-Cookie value at all. ServerCookieText
-// writes the fields bare, as the reference form has it, so:
+// writes the fields bare, so:
 // - an empty value writes no "name=value" at all (the attribute rule leaves out empty values);
 // - the written text always holds ";" (the store sets a domain), so it is split at ";" and its
 //   items trimmed; blanks at the ends of a field survive only in a value without ";", which is
