@@ -56,15 +56,7 @@ std::string DomainPart(const std::string& host) {
 }
 
 bool SameTextAscii(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y) return false;
-    }
-    return true;
+    return a.size() == b.size() && SameAsciiTextAt(a, 0, b);
 }
 
 }  // namespace

@@ -6,19 +6,14 @@
 
 #include "platform/locale_text.h"
 #include "rtl/exception.h"
+#include "text/blank_text.h"
 
 namespace quorvane {
 
 namespace {
 
-char UpperAscii(char ch) { return (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 32) : ch; }
-
 bool EndsWithIgnoringCase(const std::string& text, const std::string& tail) {
-    if (tail.size() > text.size()) return false;
-    const size_t offset = text.size() - tail.size();
-    for (size_t i = 0; i < tail.size(); ++i)
-        if (UpperAscii(text[offset + i]) != UpperAscii(tail[i])) return false;
-    return true;
+    return tail.size() <= text.size() && SameAsciiTextAt(text, text.size() - tail.size(), tail);
 }
 
 }  // namespace

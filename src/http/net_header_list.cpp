@@ -11,7 +11,6 @@ namespace quorvane {
 
 namespace {
 
-
 void TrimInPlace(std::string& text) {
     while (!text.empty() && IsBlank(text.back())) {
         text.pop_back();
@@ -26,8 +25,6 @@ void TrimInPlace(std::string& text) {
 }
 
 bool IsContinuation(const std::string& line) { return !line.empty() && (line[0] == ' ' || line[0] == '\t'); }
-
-
 
 // The text from 1-based position `first` through `last` (inclusive), clipped to the line.
 std::string Slice(const std::string& line, int64_t first, int64_t last) {
@@ -44,10 +41,6 @@ std::string Slice(const std::string& line, int64_t first, int64_t last) {
 }
 
 }  // namespace
-
-std::string TrimBlanks(const std::string& text) { return Trim(text); }
-
-std::string TrimBlanksRight(const std::string& text) { return TrimRight(text); }
 
 std::string WrapForFold(const std::string& line, const std::string& breakText, const std::string& breakChars,
                         int32_t maxCol) {
@@ -115,7 +108,7 @@ std::string WrapForFold(const std::string& line, const std::string& breakText, c
     return result;
 }
 
-std::string TNetHeaderList::NameEnd() const { return TrimBlanksRight(Separator); }
+std::string TNetHeaderList::NameEnd() const { return TrimRight(Separator); }
 
 std::string TNetHeaderList::NameAt(int32_t index) const {
     const std::string& line = At(index);
@@ -148,7 +141,7 @@ std::string TNetHeaderList::ValueAt(int32_t index) const {
             }
             TrimInPlace(value);
             value += ' ';
-            value += TrimBlanks(continuation);
+            value += Trim(continuation);
         }
     }
     TrimInPlace(value);
@@ -236,7 +229,7 @@ std::vector<std::string> TNetHeaderList::SplitForFolding(const std::string& line
             index += platform::CharLength(wrapped, index);
         }
         const size_t end = index < wrapped.size() ? index : wrapped.size();
-        pieces.push_back(TrimBlanksRight(wrapped.substr(start, end - start)));
+        pieces.push_back(TrimRight(wrapped.substr(start, end - start)));
         start = end + 2;
     }
     return pieces;

@@ -65,8 +65,4 @@ private:
 std::string WrapForFold(const std::string& line, const std::string& breakText, const std::string& breakChars,
                         int32_t maxCol);
 
-// Removes spaces and control characters (codes 0 to 32) at either end.
-std::string TrimBlanks(const std::string& text);
-std::string TrimBlanksRight(const std::string& text);
-
 }  // namespace quorvane

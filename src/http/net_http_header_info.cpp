@@ -8,6 +8,7 @@
 #include "platform/locale_text.h"
 #include "rtl/exception.h"
 #include "rtl/format.h"
+#include "text/blank_text.h"
 
 namespace quorvane {
 
@@ -171,7 +172,7 @@ void TNetEntityHeaderInfo::ReadEntityFields() {
 
     // An unreadable or negative length means "no length": the body then runs to the close.
     int32_t length = -1;
-    if (!NetTryTextToInt32(TrimBlanks(HeaderLines.ValueOf("Content-Length")), length) || length < 0) {
+    if (!NetTryTextToInt32(Trim(HeaderLines.ValueOf("Content-Length")), length) || length < 0) {
         length = -1;
     }
     ContentLength = length;

@@ -37,8 +37,6 @@ size_t FindAt(const std::string& sub, const std::string& s, size_t from, bool pl
     return std::string::npos;
 }
 
-
-
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }

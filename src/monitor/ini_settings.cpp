@@ -32,15 +32,12 @@ private:
 
 }  // namespace
 
-std::string IniFileNameFor(const std::string& executablePath) {
-    const std::string name = FileNameOnly(executablePath);
-    return name.substr(0, ExtensionStart(name)) + ".ini";
-}
-
 std::string IniSectionNameFor(const std::string& executablePath) {
     const std::string name = FileNameOnly(executablePath);
     return name.substr(0, ExtensionStart(name));
 }
+
+std::string IniFileNameFor(const std::string& executablePath) { return IniSectionNameFor(executablePath) + ".ini"; }
 
 std::string IniFileName() { return IniFileNameFor(platform::ExecutablePath()); }
 

@@ -42,12 +42,13 @@ auto& Field(Record& record, const char* group, int index, int count) {
     }
 }
 
-void ParseGroup(TStringList& answer, TReadingRecord& record, const char* group, char prefixLetter, int count) {
+// Items are "<first letter of the group><number>:<value>", e.g. "V1:12.0".
+void ParseGroup(TStringList& answer, TReadingRecord& record, const char* group, int count) {
     ExtractHtmlBody(answer);
     for (int i = 1; i <= count; ++i) {
         // Stored one by one: a short answer still updates the fields it did carry.
         const std::string item = answer.Get(i - 1);
-        std::string prefix(1, prefixLetter);
+        std::string prefix(1, group[0]);
         prefix += std::to_string(i);
         prefix += ':';
         Field(record, group, i, count) = StripPrefix(prefix, item);
@@ -109,13 +110,13 @@ std::string StripPrefix(const std::string& prefix, const std::string& item) {
     return item;
 }
 
-void ParseVolt(TStringList& answer, TReadingRecord& record) { ParseGroup(answer, record, "Volt", 'V', 3); }
-void ParseTemp(TStringList& answer, TReadingRecord& record) { ParseGroup(answer, record, "Temp", 'T', 3); }
-void ParseFan(TStringList& answer, TReadingRecord& record) { ParseGroup(answer, record, "Fan", 'F', 3); }
+void ParseVolt(TStringList& answer, TReadingRecord& record) { ParseGroup(answer, record, "Volt", 3); }
+void ParseTemp(TStringList& answer, TReadingRecord& record) { ParseGroup(answer, record, "Temp", 3); }
+void ParseFan(TStringList& answer, TReadingRecord& record) { ParseGroup(answer, record, "Fan", 3); }
 
 void ParseInput(TStringList& answer, TReadingRecord& record) {
     answer.SetText(RemoveInputMarkers(answer.GetText()));
-    ParseGroup(answer, record, "Input", 'I', 16);
+    ParseGroup(answer, record, "Input", 16);
 }
 
 }  // namespace quorvane

@@ -34,7 +34,6 @@ void TNetComponent::WorkStart(TWorkMode mode, int32_t maximum) {
     WorkState& state = work_[Index(mode)];
     ++state.level;
     if (state.level == 1) {
-        state.maximum = maximum;
         state.count = 0;
         if (OnWorkBegin) {
             OnWorkBegin(this, mode, maximum);

@@ -63,7 +63,6 @@ public:
 private:
     struct WorkState {
         int32_t level = 0;
-        int32_t maximum = 0;
         int32_t count = 0;
     };
     static size_t Index(TWorkMode mode) { return mode == TWorkMode::wmRead ? 0 : 1; }

@@ -34,7 +34,6 @@ struct LibraryFinalizer {
 };
 LibraryFinalizer gFinalizer;
 
-// The port of an address record; a port that does not fit is never cut down to another one.
 bool PortFits(int32_t port) { return port >= 0 && port <= 0xFFFF; }
 
 sockapi::TSockAddrIn AddressRecord(TNetStack& stack, int32_t family, const std::string& ip, int32_t port) {
@@ -114,10 +113,7 @@ TNetSocket TNetStackWindows::AcceptConnection(TNetSocket descriptor, std::string
 }
 
 int32_t TNetStackWindows::BindSocket(TNetSocket descriptor, int32_t family, const std::string& ip, int32_t port) {
-    if (!PortFits(port)) {
-        SetLastErrorCode(NetErrorAddressNotAvailable);
-        RaiseSocketFailure(NetErrorAddressNotAvailable);
-    }
+    RequirePortFits(port);
     const sockapi::TSockAddrIn record = AddressRecord(*this, family, ip, port);
     return ws2::bind(descriptor, AsSockAddr(record), sizeof record);
 }
@@ -125,10 +121,7 @@ int32_t TNetStackWindows::BindSocket(TNetSocket descriptor, int32_t family, cons
 int32_t TNetStackWindows::CloseDescriptor(TNetSocket descriptor) { return ws2::closesocket(descriptor); }
 
 int32_t TNetStackWindows::ConnectSocket(TNetSocket descriptor, int32_t family, const std::string& ip, int32_t port) {
-    if (!PortFits(port)) {
-        SetLastErrorCode(NetErrorAddressNotAvailable);
-        RaiseSocketFailure(NetErrorAddressNotAvailable);
-    }
+    RequirePortFits(port);
     const sockapi::TSockAddrIn record = AddressRecord(*this, family, ip, port);
     return ws2::connect(descriptor, AsSockAddr(record), sizeof record);
 }
@@ -178,10 +171,7 @@ int32_t TNetStackWindows::SendBytes(TNetSocket descriptor, const void* buffer, i
 
 int32_t TNetStackWindows::SendToAddress(TNetSocket descriptor, const void* buffer, int32_t flags, int32_t length,
                                         const std::string& ip, int32_t port) {
-    if (!PortFits(port)) {
-        SetLastErrorCode(NetErrorAddressNotAvailable);
-        RaiseSocketFailure(NetErrorAddressNotAvailable);
-    }
+    RequirePortFits(port);
     const sockapi::TSockAddrIn record = AddressRecord(*this, NetAddressFamilyIPv4, ip, port);
     return ws2::sendto(descriptor, static_cast<const char*>(buffer), length, flags, AsSockAddr(record), sizeof record);
 }
@@ -219,9 +209,7 @@ void TNetStackWindows::LocalAddressOf(TNetSocket descriptor, int32_t& family, st
 std::string TNetStackWindows::HostToAddress(const std::string& hostName) {
     const sockapi::THostEnt* host = ws2::gethostbyname(hostName.c_str());
     if (host == nullptr || host->h_addr_list == nullptr || host->h_addr_list[0] == nullptr) {
-        const int32_t code = LastSocketError();
-        SetLastErrorCode(code);
-        RaiseSocketFailure(code);
+        RaiseRecorded(LastSocketError());
     }
     TNetAddressBytes bytes;
     std::memcpy(bytes.data(), host->h_addr_list[0], 4);
@@ -239,9 +227,7 @@ std::string TNetStackWindows::AddressToHostName(const std::string& ip) {
     const uint32_t address = ws2::inet_addr(ip.c_str());
     const sockapi::THostEnt* host = ws2::gethostbyaddr(reinterpret_cast<const char*>(&address), 4, sockapi::kAfInet);
     if (host == nullptr) {
-        const int32_t code = LastSocketError();
-        SetLastErrorCode(code);
-        RaiseSocketFailure(code);
+        RaiseRecorded(LastSocketError());
     }
     return host->h_name != nullptr ? std::string(host->h_name) : std::string();
 }
@@ -266,7 +252,7 @@ int32_t TNetStackWindows::ServiceToPort(const std::string& serviceName) {
 
 std::vector<std::string> TNetStackWindows::PortToServices(int32_t port) {
     std::vector<std::string> names;
-    if (port < 0 || port > 0xFFFF) return names;
+    if (!PortFits(port)) return names;
     const sockapi::TServEnt* service = ws2::getservbyport(HostToNet16(static_cast<uint16_t>(port)), nullptr);
     if (service == nullptr) return names;
     if (service->s_name != nullptr) names.emplace_back(service->s_name);
@@ -285,5 +271,14 @@ std::string TNetStackWindows::ErrorText(int32_t code) {
 }
 
 int32_t TNetStackWindows::LastSocketError() { return ws2::WSAGetLastError(); }
+
+void TNetStackWindows::RaiseRecorded(int32_t code) {
+    SetLastErrorCode(code);
+    RaiseSocketFailure(code);
+}
+
+void TNetStackWindows::RequirePortFits(int32_t port) {
+    if (!PortFits(port)) RaiseRecorded(NetErrorAddressNotAvailable);
+}
 
 }  // namespace quorvane

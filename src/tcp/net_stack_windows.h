@@ -57,6 +57,12 @@ public:
 
     // Whether the library's start-up has succeeded in this process.
     static bool LibraryStarted() noexcept;
+
+private:
+    // Records the code as LastErrorCode before raising it, as CheckSocketResult does.
+    [[noreturn]] void RaiseRecorded(int32_t code);
+    // A port that does not fit 16 bits is never cut down to another one.
+    void RequirePortFits(int32_t port);
 };
 
 }  // namespace quorvane

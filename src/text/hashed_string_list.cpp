@@ -44,14 +44,14 @@ uint32_t THashedStringList::HashOf(const std::string& text) noexcept {
 
 int32_t THashedStringList::LocateItem(const std::string& text) const {
     if (!itemHash_.valid) {
-        BuildItemHash();
+        BuildHash(itemHash_, false);
     }
     return itemHash_.Find(KeyOf(text));
 }
 
 int32_t THashedStringList::LocateName(const std::string& name) const {
     if (!nameHash_.valid) {
-        BuildNameHash();
+        BuildHash(nameHash_, true);
     }
     return nameHash_.Find(KeyOf(name));
 }
@@ -75,8 +75,7 @@ std::string THashedStringList::KeyOf(const std::string& text) const {
     return CaseSensitive() ? text : platform::AnsiUpperCase(text);
 }
 
-void THashedStringList::BuildItemHash() const {
-    HashTable& table = itemHash_;
+void THashedStringList::BuildHash(HashTable& table, bool byName) const {
     const int32_t count = Count();
     table.heads.assign(kBucketCount, -1);
     table.next.assign(static_cast<size_t>(count), -1);
@@ -84,28 +83,12 @@ void THashedStringList::BuildItemHash() const {
     // Entries go in front of their chains in index order, so the highest index of equal
     // texts is met first.
     for (int32_t index = 0; index < count; ++index) {
-        std::string key = KeyOf(At(index));
-        const uint32_t bucket = HashOf(key) % kBucketCount;
-        table.next[static_cast<size_t>(index)] = table.heads[bucket];
-        table.heads[bucket] = index;
-        table.keys[static_cast<size_t>(index)] = std::move(key);
-    }
-    table.valid = true;
-}
-
-void THashedStringList::BuildNameHash() const {
-    HashTable& table = nameHash_;
-    const int32_t count = Count();
-    table.heads.assign(kBucketCount, -1);
-    table.next.assign(static_cast<size_t>(count), -1);
-    table.keys.resize(static_cast<size_t>(count));
-    for (int32_t index = 0; index < count; ++index) {
         const std::string& item = At(index);
         // A line without "=" is no key line and must never answer a key, not even "".
-        if (!HasNameSeparator(item)) {
+        if (byName && !HasNameSeparator(item)) {
             continue;
         }
-        std::string key = KeyOf(NameOf(item));
+        std::string key = byName ? KeyOf(NameOf(item)) : KeyOf(item);
         const uint32_t bucket = HashOf(key) % kBucketCount;
         table.next[static_cast<size_t>(index)] = table.heads[bucket];
         table.heads[bucket] = index;

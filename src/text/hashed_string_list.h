@@ -46,8 +46,8 @@ private:
     };
 
     std::string KeyOf(const std::string& text) const;
-    void BuildItemHash() const;
-    void BuildNameHash() const;
+    // Fills `table` from the items, or from the names of the items that have one.
+    void BuildHash(HashTable& table, bool byName) const;
 
     mutable HashTable itemHash_;
     mutable HashTable nameHash_;

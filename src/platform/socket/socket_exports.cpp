@@ -89,29 +89,25 @@ int NullPointer() {
     return -1;
 }
 
+template <typename T>
+int SwapForSocket(TSocket s, T value, T* result, T (*swap)(T)) {
+    if (result == nullptr) return NullPointer();
+    if (!IsOpenSocket(s)) return -1;
+    *result = swap(value);
+    return 0;
+}
+
 }  // namespace
 
 QRV_EXPORT int WSAHtonl(TSocket s, unsigned int value, unsigned int* result) {
-    if (result == nullptr) return NullPointer();
-    if (!IsOpenSocket(s)) return -1;
-    *result = core::SwapLong(value);
-    return 0;
+    return SwapForSocket(s, value, result, core::SwapLong);
 }
 QRV_EXPORT int WSANtohl(TSocket s, unsigned int value, unsigned int* result) {
-    if (result == nullptr) return NullPointer();
-    if (!IsOpenSocket(s)) return -1;
-    *result = core::SwapLong(value);
-    return 0;
+    return SwapForSocket(s, value, result, core::SwapLong);
 }
 QRV_EXPORT int WSAHtons(TSocket s, unsigned short value, unsigned short* result) {
-    if (result == nullptr) return NullPointer();
-    if (!IsOpenSocket(s)) return -1;
-    *result = core::SwapShort(value);
-    return 0;
+    return SwapForSocket(s, value, result, core::SwapShort);
 }
 QRV_EXPORT int WSANtohs(TSocket s, unsigned short value, unsigned short* result) {
-    if (result == nullptr) return NullPointer();
-    if (!IsOpenSocket(s)) return -1;
-    *result = core::SwapShort(value);
-    return 0;
+    return SwapForSocket(s, value, result, core::SwapShort);
 }
