@@ -8,24 +8,13 @@
 #include <vector>
 
 #include "platform/code_page.h"
+#include "support/list_lines.h"
 
 namespace quorvane {
 namespace {
 
-std::vector<std::string> Lines(const TStrings& list) {
-    std::vector<std::string> lines;
-    for (int32_t index = 0; index < list.Count(); ++index) {
-        lines.push_back(list.Get(index));
-    }
-    return lines;
-}
-
-void Fill(TStrings& list, std::initializer_list<std::string> lines) {
-    list.Clear();
-    for (const std::string& line : lines) {
-        list.Add(line);
-    }
-}
+using testing::Fill;
+using testing::LinesOf;
 
 // ---------------------------------------------------------------------------------------------
 // Names and values
@@ -88,7 +77,7 @@ TEST(HeaderListTest, RepeatedHeadersFirstForValueOfAllForCollect) {
     EXPECT_EQ(list.ValueOf("Set-Cookie"), "a=1");
     TStringList values;
     list.CollectValues("set-cookie", &values);
-    EXPECT_EQ(Lines(values), (std::vector<std::string>{"a=1", "b=2; path=/", ""}));
+    EXPECT_EQ(LinesOf(values), (std::vector<std::string>{"a=1", "b=2; path=/", ""}));
     list.CollectValues("set-cookie", nullptr);
 }
 
@@ -100,13 +89,13 @@ TEST(HeaderListTest, PutValueReplacesInPlaceAppendsAndDeletes) {
     TNetHeaderList list;
     Fill(list, {"HOST: old", "Accept: */*", "Host: second"});
     list.PutValue("Host", "new:81");
-    EXPECT_EQ(Lines(list), (std::vector<std::string>{"Host: new:81", "Accept: */*", "Host: second"}));
+    EXPECT_EQ(LinesOf(list), (std::vector<std::string>{"Host: new:81", "Accept: */*", "Host: second"}));
 
     list.PutValue("User-Agent", "ua");
     EXPECT_EQ(list.Get(3), "User-Agent: ua");
 
     list.PutValue("host", "");
-    EXPECT_EQ(Lines(list), (std::vector<std::string>{"Accept: */*", "Host: second", "User-Agent: ua"}));
+    EXPECT_EQ(LinesOf(list), (std::vector<std::string>{"Accept: */*", "Host: second", "User-Agent: ua"}));
     list.PutValue("Missing", "");
     EXPECT_EQ(list.Count(), 3);
 }
@@ -115,9 +104,9 @@ TEST(HeaderListTest, ReplacingOrDeletingTakesTheContinuationsAlong) {
     TNetHeaderList list;
     Fill(list, {"A: 1", " more", "\tmore", "B: 2", "C: 3", " c", "", " after empty"});
     list.PutValue("a", "x");
-    EXPECT_EQ(Lines(list), (std::vector<std::string>{"a: x", "B: 2", "C: 3", " c", "", " after empty"}));
+    EXPECT_EQ(LinesOf(list), (std::vector<std::string>{"a: x", "B: 2", "C: 3", " c", "", " after empty"}));
     list.PutValue("C", "");
-    EXPECT_EQ(Lines(list), (std::vector<std::string>{"a: x", "B: 2", "", " after empty"}));
+    EXPECT_EQ(LinesOf(list), (std::vector<std::string>{"a: x", "B: 2", "", " after empty"}));
 
     list.DropContinuations(1);  // stops at the empty line
     EXPECT_EQ(list.Count(), 4);
@@ -132,9 +121,9 @@ TEST(HeaderListTest, FoldOnWriteOffKeepsOneLineAndLeavesContinuations) {
     Fill(list, {"A: 1", " cont"});
     const std::string longValue = std::string(60, 'x') + " " + std::string(60, 'y');
     list.PutValue("A", longValue);
-    EXPECT_EQ(Lines(list), (std::vector<std::string>{"A: " + longValue, " cont"}));
+    EXPECT_EQ(LinesOf(list), (std::vector<std::string>{"A: " + longValue, " cont"}));
     list.PutValue("A", "");
-    EXPECT_EQ(Lines(list), (std::vector<std::string>{" cont"}));
+    EXPECT_EQ(LinesOf(list), (std::vector<std::string>{" cont"}));
 }
 
 TEST(HeaderListTest, SeparatorIsWrittenAndItsTrimmedFormEndsTheName) {
@@ -142,7 +131,7 @@ TEST(HeaderListTest, SeparatorIsWrittenAndItsTrimmedFormEndsTheName) {
     list.Separator = "=";
     list.PutValue("Username", "bob");
     list.PutValue("Realm", "x=y");
-    EXPECT_EQ(Lines(list), (std::vector<std::string>{"Username=bob", "Realm=x=y"}));
+    EXPECT_EQ(LinesOf(list), (std::vector<std::string>{"Username=bob", "Realm=x=y"}));
     EXPECT_EQ(list.ValueOf("realm"), "x=y");
 }
 
@@ -167,10 +156,10 @@ TEST_P(HeaderFoldTest, PutValueFoldsAndValueOfJoinsBack) {
     TNetHeaderList list;
     list.FoldLength = c.width;
     list.PutValue(c.name, c.value);
-    EXPECT_EQ(Lines(list), c.lines);
+    EXPECT_EQ(LinesOf(list), c.lines);
     // Writing again over the folded header replaces all of its lines.
     list.PutValue(c.name, c.value);
-    EXPECT_EQ(Lines(list), c.lines);
+    EXPECT_EQ(LinesOf(list), c.lines);
 }
 
 // "N: " + 74 letters + " " + the rest: 80 characters with the only space at column 78.

@@ -13,26 +13,15 @@
 #include "platform/time_zone.h"
 #include "rtl/date_time.h"
 #include "rtl/exception.h"
+#include "support/list_lines.h"
 
 namespace quorvane {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-Lines LinesOf(const TStrings& list) {
-    Lines lines;
-    for (int32_t index = 0; index < list.Count(); ++index) {
-        lines.push_back(list.Get(index));
-    }
-    return lines;
-}
-
-void Fill(TStrings& list, std::initializer_list<std::string> lines) {
-    list.Clear();
-    for (const std::string& line : lines) {
-        list.Add(line);
-    }
-}
+using testing::Fill;
+using testing::LinesOf;
 
 const std::string kAccept = "Accept: text/html, */*";
 const std::string kUserAgent = "User-Agent: Mozilla/3.0 (compatible; Quorvane Net Library)";

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/dynamic_library.h"
+#include "support/open_descriptors.h"
 
 namespace quorvane::testing {
 namespace {
@@ -156,16 +157,6 @@ protected:
 
     std::vector<TSocket> open_;
 };
-
-int CountOpenDescriptors() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (dirent* entry = readdir(dir))
-            if (entry->d_name[0] != '.') ++count;
-        closedir(dir);
-    }
-    return count;
-}
 
 TEST_F(SocketLibraryTest, HandlesAreNotDescriptorsAndAreNeverReused) {
     TSocket first = Lib().socket(api::kAfInet, api::kSockStream, 0);
@@ -488,13 +479,13 @@ TEST_F(SocketLibraryTest, AddressTextAndByteOrder) {
 }
 
 TEST_F(SocketLibraryTest, TwoThousandSocketsLeaveNoDescriptorBehind) {
-    const int before = CountOpenDescriptors();
+    const int before = OpenDescriptorCount();
     for (int i = 0; i < 2000; ++i) {
         TSocket s = Lib().socket(api::kAfInet, api::kSockStream, 0);
         ASSERT_NE(s, api::kInvalidSocket);
         ASSERT_EQ(Lib().closesocket(s), 0);
     }
-    EXPECT_EQ(CountOpenDescriptors(), before);
+    EXPECT_EQ(OpenDescriptorCount(), before);
 }
 
 }  // namespace

@@ -10,8 +10,6 @@
 //   soak [--keep-alive N] [--close N] [--checkpoint N] [--rss-tolerance-kib N]
 //        [--fd-tolerance N] [--read-timeout MS] [--progress N]
 
-#include <dirent.h>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +19,7 @@
 #include <string>
 
 #include "monitor/sensor_poll.h"
+#include "support/open_descriptors.h"
 #include "support/unit_sim_process.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -60,19 +59,7 @@ long StatusKib(const char* key) {
     return -1;
 }
 
-// Open descriptors of this process, not counting the one that lists them.
-long OpenDescriptors() {
-    DIR* dir = ::opendir("/proc/self/fd");
-    if (dir == nullptr) return -1;
-    long count = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (entry->d_name[0] != '.') ++count;
-    }
-    ::closedir(dir);
-    return count - 1;
-}
-
-Sample Take(long polls) { return Sample{polls, StatusKib("VmRSS:"), OpenDescriptors()}; }
+Sample Take(long polls) { return Sample{polls, StatusKib("VmRSS:"), quorvane::testing::OpenDescriptorCount()}; }
 
 void Usage() {
     std::fprintf(stderr,

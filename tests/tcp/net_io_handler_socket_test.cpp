@@ -13,12 +13,14 @@
 #include "support/scripted_server.h"
 #include "tcp/net_exception.h"
 #include "tcp/net_tcp_client.h"
+#include "support/open_descriptors.h"
 
 namespace quorvane {
 namespace {
 
 using testing::ScriptedPeer;
 using testing::ScriptedServer;
+using testing::OpenDescriptorCount;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
@@ -164,17 +166,6 @@ TEST_F(LoopbackTest, PollPeerCloseSeesAnIdleCloseWithoutRaising) {
     EXPECT_FALSE(client.IsOpen());
     EXPECT_EQ(disconnected, 1);
     EXPECT_THROW(client.WriteLine("late"), ENetConnClosedGracefully);
-}
-
-int OpenDescriptorCount() {
-    int count = 0;
-    if (DIR* dir = ::opendir("/proc/self/fd")) {
-        while (::readdir(dir) != nullptr) {
-            ++count;
-        }
-        ::closedir(dir);
-    }
-    return count;
 }
 
 TEST_F(LoopbackTest, ReopeningAnOpenHandlerReleasesItsDescriptor) {

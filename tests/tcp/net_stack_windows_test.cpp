@@ -16,22 +16,13 @@
 
 #include "tcp/net_exception.h"
 #include "tcp/net_win_sock2.h"
+#include "support/open_descriptors.h"
 
 namespace quorvane::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-int CountOpenDescriptors() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (dirent* entry = readdir(dir))
-            if (entry->d_name[0] != '.') ++count;
-        closedir(dir);
-    }
-    return count;
-}
 
 class StackTest : public ::testing::Test {
 protected:
@@ -259,13 +250,13 @@ TEST_F(StackTest, ByteOrderGoesThroughTheLibrary) {
 }
 
 TEST_F(StackTest, TwoThousandDescriptorsLeaveNoFileBehind) {
-    const int before = CountOpenDescriptors();
+    const int before = OpenDescriptorCount();
     for (int i = 0; i < 2000; ++i) {
         TNetSocket s = stack_.CreateDescriptor(NetSocketStream, 0);
         stack_.ShutdownSocket(s, NetShutdownSend);
         ASSERT_EQ(stack_.CloseDescriptor(s), 0);
     }
-    EXPECT_EQ(CountOpenDescriptors(), before);
+    EXPECT_EQ(OpenDescriptorCount(), before);
 }
 
 TEST_F(StackTest, EntryTheLibraryDoesNotExportRaisesTheStubError) {

@@ -22,12 +22,14 @@
 #include "tcp/net_exception.h"
 #include "tcp/net_io_handler_socket.h"
 #include "tcp/net_stack.h"
+#include "support/open_descriptors.h"
 
 namespace quorvane {
 namespace {
 
 using testing::ScriptedPeer;
 using testing::ScriptedServer;
+using testing::OpenDescriptorCount;
 using Clock = std::chrono::steady_clock;
 
 int64_t MillisecondsSince(Clock::time_point start) {
@@ -61,17 +63,6 @@ uint16_t RefusingPort() {
     const uint16_t port = LocalPort(fd);
     ::close(fd);
     return port;
-}
-
-int OpenDescriptorCount() {
-    int count = 0;
-    if (DIR* dir = ::opendir("/proc/self/fd")) {
-        while (::readdir(dir) != nullptr) {
-            ++count;
-        }
-        ::closedir(dir);
-    }
-    return count;
 }
 
 // A loopback listener that never accepts and whose accept queue is full, so that a further
