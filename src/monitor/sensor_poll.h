@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <string>
 
 namespace quorvane {
@@ -43,6 +44,10 @@ extern int32_t ErrorCount;  // polls that failed
 // cannot hold the monitor for longer than that.
 int32_t PollStatus(const std::string& host, const std::string& userName, const std::string& password,
                    int32_t port, int32_t connectTimeout, int32_t readTimeout);
+
+// PollStatus, handing back the exception the poll ended with (null when it succeeded).
+int32_t PollStatusCapturing(const std::string& host, const std::string& userName, const std::string& password,
+                            int32_t port, int32_t connectTimeout, int32_t readTimeout, std::exception_ptr& failure);
 
 // The overall time, in milliseconds, that the four requests of one poll may take together:
 // four times the read limit plus 2000 ms; a read limit of 0 (no limit per read) counts as

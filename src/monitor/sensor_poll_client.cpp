@@ -30,7 +30,14 @@ constexpr int32_t kMaxAnswerBytes = 64 * 1024;
 
 int32_t PollStatus(const std::string& host, const std::string& userName, const std::string& password,
                    int32_t port, int32_t connectTimeout, int32_t readTimeout) {
+    std::exception_ptr failure;
+    return PollStatusCapturing(host, userName, password, port, connectTimeout, readTimeout, failure);
+}
+
+int32_t PollStatusCapturing(const std::string& host, const std::string& userName, const std::string& password,
+                            int32_t port, int32_t connectTimeout, int32_t readTimeout, std::exception_ptr& failure) {
     int32_t result = -1;
+    failure = nullptr;
     TStringList answer;
     TNetHTTP client(nullptr);
     client.SetReadTimeout(readTimeout);
@@ -56,6 +63,7 @@ int32_t PollStatus(const std::string& host, const std::string& userName, const s
     } catch (...) {
         // One place turns every failure of a poll into one counted error; nothing is shown.
         ++ErrorCount;
+        failure = std::current_exception();
         result = client.StatusCode();
     }
     return result;

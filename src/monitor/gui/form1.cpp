@@ -139,7 +139,7 @@ platform::TPasswordCharStyle* PasswordStyle() {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollStatus) {
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollStatusOutcome) {
     BuildControls();
     platform::RunHandler([this] { FormCreate(); });
 }
@@ -330,6 +330,9 @@ void TForm1::BuildControls() {
     statusBar()->setSizeGripEnabled(false);
     statusBar()->setFixedHeight(19);  // with the areas above: a client area of 473 by 423
     statusBar()->addWidget(StatusBar1Panel, 1);
+    ReasonPanel = new QLabel(statusBar());
+    Name(ReasonPanel, "ReasonPanel", QStringLiteral("Poll result"));
+    statusBar()->addWidget(ReasonPanel, 0);
 
     Timer1.SetEnabled(false);
     Timer1.SetInterval(0);
@@ -443,7 +446,8 @@ void TForm1::PollCycle() {
         }
     } closing{this};
 
-    const int32_t code = poll_(host, userName, password, port, connectTimeout, readTimeout);
+    const TPollOutcome outcome = poll_(host, userName, password, port, connectTimeout, readTimeout);
+    const int32_t code = outcome.Code;
     StResult->SetCaption(QStringLiteral("Response Code : ") + QString::number(code) + QChar(u'\r') +
                          ToQString(TimeText()));
     StResult->setAccessibleName(QStringLiteral("Response Code %1").arg(code));
@@ -463,6 +467,11 @@ void TForm1::PollCycle() {
         tempBoxes[i - 1]->setText(ToQString(Reading.Temp(i)));
     }
     for (int i = 1; i <= 16; ++i) ShowLamp(i, Reading.Input(i));
+}
+
+void TForm1::ShowNotice(const QString& text) {
+    ReasonPanel->setText(text);
+    ReasonPanel->setAccessibleDescription(text);
 }
 
 void TForm1::ShowLamp(int index, const std::string& reading) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "monitor/poll_outcome.h"
 #include "platform/gui/gui_timer.h"
 #include "platform/gui/static_text.h"
 #include "platform/gui/up_down.h"
@@ -42,8 +43,8 @@ extern const char* const UnitMakerHomePage;
 // the readings, the counters and the result of the last poll.
 class TForm1 : public QMainWindow {
 public:
-    // The poll the window runs; PollStatus unless a test puts another in its place.
-    using PollFunction = std::function<int32_t(const std::string& host, const std::string& userName,
+    // The poll the window runs; PollStatusOutcome unless a test puts another in its place.
+    using PollFunction = std::function<TPollOutcome(const std::string& host, const std::string& userName,
                                                const std::string& password, int32_t port,
                                                int32_t connectTimeout, int32_t readTimeout)>;
 
@@ -63,6 +64,9 @@ public:
     void Timer1Timer();
     void UDIntChangingEx(bool& allowChange, int16_t newValue, platform::TUpDownDirection direction);
     void GBCountDblClick();
+
+    // Shows a line in the reason panel (and as its accessible description).
+    void ShowNotice(const QString& text);
 
     // Lime for an input reading that is the integer 1, silver for anything else.
     static QColor LampColor(const std::string& text);
@@ -110,6 +114,9 @@ public:
     QLineEdit* Memo8 = nullptr;
     QLineEdit* Memo9 = nullptr;
     QLabel* StatusBar1Panel = nullptr;
+    // Why the last poll failed, when the last good one was, and one-off notices of the parts
+    // beside the poll (history, notifications); empty until there is something to say.
+    QLabel* ReasonPanel = nullptr;
 
     platform::TTimer Timer1;
 

@@ -386,7 +386,10 @@ TEST_F(WindowTest, TimerIsOffDuringAPollAndDrivesPeriodicPolls) {
         EXPECT_EQ(connectTimeout, 2000);
         EXPECT_EQ(readTimeout, 10000);
         if (polls == 2) throw std::runtime_error("poll broke");
-        return int32_t{200};
+        TPollOutcome outcome;
+        outcome.Code = 200;
+        outcome.Succeeded = true;
+        return outcome;
     });
     form->Edit1->setText(QStringLiteral("127.0.0.1"));
     form->Edit2->setText(QStringLiteral("http"));
