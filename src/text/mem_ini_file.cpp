@@ -182,6 +182,26 @@ void TMemIniFile::StoreText(const std::string& section, const std::string& key, 
     }
 }
 
+bool TMemIniFile::DeleteKey(const std::string& section, const std::string& key) {
+    THashedStringList* lines = FindSection(section);
+    const int32_t index = lines == nullptr ? -1 : lines->LocateName(key);
+    if (index < 0) {
+        return false;
+    }
+    lines->Delete(index);
+    return true;
+}
+
+std::vector<std::string> TMemIniFile::SectionLines(const std::string& section) const {
+    std::vector<std::string> result;
+    if (const THashedStringList* lines = FindSection(section)) {
+        const int32_t count = lines->Count();
+        result.reserve(static_cast<size_t>(count));
+        for (int32_t index = 0; index < count; ++index) result.push_back(lines->At(index));
+    }
+    return result;
+}
+
 void TMemIniFile::WriteBack() const {
     TStringList lines;
     CollectLines(lines);

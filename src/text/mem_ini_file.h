@@ -55,6 +55,10 @@ public:
     std::string ReadText(const std::string& section, const std::string& key,
                          const std::string& defaultValue) const override;
     void StoreText(const std::string& section, const std::string& key, const std::string& value) override;
+    // Removes the key's line; false when there was none.
+    bool DeleteKey(const std::string& section, const std::string& key);
+    // The section's lines as stored ("name=value" and bare lines); empty when it is missing.
+    std::vector<std::string> SectionLines(const std::string& section) const;
 
     // Writes every section with its lines and one empty line after each; raises
     // EFCreateError when the file cannot be written, leaving the old file as it was.

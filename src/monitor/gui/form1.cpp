@@ -17,6 +17,7 @@
 
 #include <cstdio>
 
+#include "monitor/gui/alarm_monitor.h"
 #include "monitor/ini_settings.h"
 #include "monitor/sensor_poll.h"
 #include "platform/gui/application.h"
@@ -142,6 +143,7 @@ platform::TPasswordCharStyle* PasswordStyle() {
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollStatusOutcome) {
     BuildControls();
     platform::RunHandler([this] { FormCreate(); });
+    Alarms = std::make_unique<TAlarmMonitor>(*this);
 }
 
 TForm1::~TForm1() {
@@ -447,6 +449,7 @@ void TForm1::PollCycle() {
     } closing{this};
 
     const TPollOutcome outcome = poll_(host, userName, password, port, connectTimeout, readTimeout);
+    if (Alarms) Alarms->AfterPoll(outcome, host, port);
     const int32_t code = outcome.Code;
     StResult->SetCaption(QStringLiteral("Response Code : ") + QString::number(code) + QChar(u'\r') +
                          ToQString(TimeText()));

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "monitor/poll_outcome.h"
@@ -23,6 +24,8 @@ class QToolButton;
 class QWidget;
 
 namespace quorvane {
+
+class TAlarmMonitor;
 
 // Process-wide state of the window unit: the settings file and section names, computed when
 // the window is created and kept until the unit is finalised, after the window is gone.
@@ -119,6 +122,10 @@ public:
     QLabel* ReasonPanel = nullptr;
 
     platform::TTimer Timer1;
+
+    // The alarms: the "Alarms" page, notifications, red boxes and the tray icon; it keeps the
+    // events of the latest poll.
+    std::unique_ptr<TAlarmMonitor> Alarms;
 
 private:
     void BuildControls();

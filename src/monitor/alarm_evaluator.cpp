@@ -1,0 +1,182 @@
+#include "monitor/alarm_evaluator.h"
+
+#include <ctime>
+
+#include "monitor/sensor_poll.h"
+#include "text/mem_ini_file.h"
+
+namespace quorvane {
+
+namespace {
+
+const char* const kTitlePrefix = "Quorvane: ";
+
+std::string LocalTime(int64_t atMs) {
+    const std::time_t seconds = static_cast<std::time_t>(atMs / 1000);
+    std::tm parts{};
+    localtime_r(&seconds, &parts);
+    char buffer[16];
+    std::strftime(buffer, sizeof buffer, "%H:%M:%S", &parts);
+    return buffer;
+}
+
+TAlarmEvent MakeEvent(std::string key, bool started, const std::string& title, const std::string& what,
+                      const TPollOutcome& outcome, const std::string& unitAddress) {
+    TAlarmEvent event;
+    event.Key = std::move(key);
+    event.Started = started;
+    event.Title = kTitlePrefix + title;
+    event.Text = what + " at " + LocalTime(outcome.StartedAtMs) + ", unit " + unitAddress;
+    event.AtMs = outcome.StartedAtMs;
+    return event;
+}
+
+std::string LimitTitle(int row, bool high, const TAlarmLimit& limit) {
+    return AlarmReadingLabel(row) + (high ? " above " : " below ") + limit.Text + " " + AlarmReadingUnit(row);
+}
+
+// The window's lamp rule: on is the integer 1; text that is no integer at all says nothing.
+int8_t InputState(const std::string& text) {
+    const std::optional<int32_t> number = TCustomIniFile::ParseNumber(text);
+    if (!number) return -1;
+    return *number == 1 ? 1 : 0;
+}
+
+}  // namespace
+
+TAlarmEvaluator::TAlarmEvaluator(TAlarmRules rules) : rules_(std::move(rules)) { lastInput_.fill(-1); }
+
+void TAlarmEvaluator::SetRules(const TAlarmRules& rules) {
+    for (size_t row = 0; row < rows_.size(); ++row) {
+        if (!(rules.Readings[row] == rules_.Readings[row])) rows_[row] = RowState{};
+    }
+    for (size_t index = 0; index < inputActive_.size(); ++index) {
+        if (rules.Inputs[index] != rules_.Inputs[index]) inputActive_[index] = false;
+    }
+    if (!rules.SilenceEnabled || rules.SilencePolls != rules_.SilencePolls) silent_ = false;
+    rules_ = rules;
+}
+
+std::vector<TAlarmEvent> TAlarmEvaluator::Evaluate(const TPollOutcome& outcome, const TReadingRecord& reading,
+                                                   const std::string& unitAddress) {
+    std::vector<TAlarmEvent> events;
+    if (!outcome.Succeeded) {
+        if (failuresInRow_ < INT32_MAX) ++failuresInRow_;
+        if (rules_.SilenceEnabled && !silent_ && failuresInRow_ >= rules_.SilencePolls) {
+            silent_ = true;
+            const std::string reason = outcome.FailureReason.empty() ? "no answer" : outcome.FailureReason;
+            events.push_back(MakeEvent("UnitSilent", true, "the unit does not answer",
+                                       std::to_string(failuresInRow_) + " polls failed in a row (" + reason + ")",
+                                       outcome, unitAddress));
+        }
+        return events;
+    }
+    failuresInRow_ = 0;
+    if (silent_) {
+        silent_ = false;
+        events.push_back(MakeEvent("UnitSilent", false, "the unit answers again", "The poll succeeded", outcome,
+                                   unitAddress));
+    }
+    for (int row = 0; row < kAlarmReadingCount; ++row) {
+        EvaluateReading(row, AlarmReadingValue(reading, row), outcome, unitAddress, events);
+    }
+    for (int index = 0; index < kAlarmInputCount; ++index) {
+        EvaluateInput(index, reading.Input(index + 1), outcome, unitAddress, events);
+    }
+    return events;
+}
+
+void TAlarmEvaluator::EvaluateReading(int row, const std::string& text, const TPollOutcome& outcome,
+                                      const std::string& unitAddress, std::vector<TAlarmEvent>& events) {
+    const TReadingLimits& limits = rules_.Readings[static_cast<size_t>(row)];
+    RowState& state = rows_[static_cast<size_t>(row)];
+    if (!limits.Enabled) return;
+    const std::optional<double> value = ParseAlarmNumber(text);
+    if (!value) return;  // a reading that is no number neither starts nor ends an alarm
+    const std::string valueText = AlarmReadingLabel(row) + " is " + text + " " + AlarmReadingUnit(row);
+    const std::string key = AlarmReadingKey(row);
+    struct Side {
+        const std::optional<TAlarmLimit>& limit;
+        bool& active;
+        bool high;
+    };
+    for (const Side side : {Side{limits.High, state.High, true}, Side{limits.Low, state.Low, false}}) {
+        if (!side.limit) continue;
+        const double limit = side.limit->Value;
+        const double band = AlarmHysteresis(limit, text);
+        const bool beyond = side.high ? *value > limit : *value < limit;
+        const bool backInside = side.high ? *value <= limit - band : *value >= limit + band;
+        const std::string eventKey = key + (side.high ? "High" : "Low");
+        if (!side.active && beyond) {
+            side.active = true;
+            events.push_back(MakeEvent(eventKey, true, LimitTitle(row, side.high, *side.limit), valueText, outcome,
+                                       unitAddress));
+        } else if (side.active && backInside) {
+            side.active = false;
+            events.push_back(MakeEvent(eventKey, false, AlarmReadingLabel(row) + " back to normal", valueText, outcome,
+                                       unitAddress));
+        }
+    }
+}
+
+void TAlarmEvaluator::EvaluateInput(int index, const std::string& text, const TPollOutcome& outcome,
+                                    const std::string& unitAddress, std::vector<TAlarmEvent>& events) {
+    const int8_t now = InputState(text);
+    if (now < 0) return;
+    const int8_t before = lastInput_[static_cast<size_t>(index)];
+    lastInput_[static_cast<size_t>(index)] = now;
+    const std::string label = "Input " + std::to_string(index + 1);
+    const std::string key = "Input" + std::to_string(index + 1);
+    const std::string what = label + " is " + (now == 1 ? "on" : "off");
+    bool& active = inputActive_[static_cast<size_t>(index)];
+    switch (rules_.Inputs[static_cast<size_t>(index)]) {
+        case TInputWatch::None:
+            return;
+        case TInputWatch::Change:
+            // A change is a moment, not a state: it has no end.
+            if (before >= 0 && before != now) {
+                events.push_back(MakeEvent(key + "Change", true, label + (now == 1 ? " turned on" : " turned off"),
+                                           what, outcome, unitAddress));
+            }
+            return;
+        case TInputWatch::On:
+        case TInputWatch::Off: {
+            const bool on = rules_.Inputs[static_cast<size_t>(index)] == TInputWatch::On;
+            const bool condition = (now == 1) == on;
+            const std::string eventKey = key + (on ? "On" : "Off");
+            if (condition != active) {
+                active = condition;
+                events.push_back(MakeEvent(eventKey, condition, condition ? what : label + " back to normal", what,
+                                           outcome, unitAddress));
+            }
+            return;
+        }
+    }
+}
+
+bool TAlarmEvaluator::ReadingAlarmed(int row) const {
+    const RowState& state = rows_.at(static_cast<size_t>(row));
+    return state.Low || state.High;
+}
+
+bool TAlarmEvaluator::AnyActive() const { return !ActiveDescriptions().empty(); }
+
+std::vector<std::string> TAlarmEvaluator::ActiveDescriptions() const {
+    std::vector<std::string> lines;
+    if (silent_) lines.push_back("the unit does not answer");
+    for (int row = 0; row < kAlarmReadingCount; ++row) {
+        const RowState& state = rows_[static_cast<size_t>(row)];
+        const TReadingLimits& limits = rules_.Readings[static_cast<size_t>(row)];
+        if (state.High && limits.High) lines.push_back(LimitTitle(row, true, *limits.High));
+        if (state.Low && limits.Low) lines.push_back(LimitTitle(row, false, *limits.Low));
+    }
+    for (int index = 0; index < kAlarmInputCount; ++index) {
+        if (inputActive_[static_cast<size_t>(index)]) {
+            const bool on = rules_.Inputs[static_cast<size_t>(index)] == TInputWatch::On;
+            lines.push_back("Input " + std::to_string(index + 1) + (on ? " is on" : " is off"));
+        }
+    }
+    return lines;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "monitor/alarm_event.h"
+#include "monitor/alarm_rules.h"
+#include "monitor/poll_outcome.h"
+
+namespace quorvane {
+
+struct TReadingRecord;
+
+// Turns polls into alarm events: once when a condition starts and once when it ends. It holds
+// which conditions are active between polls; the rules can change at any time.
+class TAlarmEvaluator {
+public:
+    explicit TAlarmEvaluator(TAlarmRules rules = {});
+
+    const TAlarmRules& Rules() const { return rules_; }
+    // A row whose rule changes forgets its state without an event: its next poll decides
+    // afresh against the new limits.
+    void SetRules(const TAlarmRules& rules);
+
+    // The events of one poll. Readings count only after a poll that succeeded (a failed one
+    // leaves old values behind); `unitAddress` goes into the texts.
+    std::vector<TAlarmEvent> Evaluate(const TPollOutcome& outcome, const TReadingRecord& reading,
+                                      const std::string& unitAddress);
+
+    bool ReadingAlarmed(int row) const;
+    bool UnitSilent() const { return silent_; }
+    bool AnyActive() const;
+    // One line per active alarm, e.g. "Temp 2 above 45 °C".
+    std::vector<std::string> ActiveDescriptions() const;
+
+private:
+    struct RowState {
+        bool Low = false;
+        bool High = false;
+    };
+    void EvaluateReading(int row, const std::string& text, const TPollOutcome& outcome, const std::string& unitAddress,
+                         std::vector<TAlarmEvent>& events);
+    void EvaluateInput(int index, const std::string& text, const TPollOutcome& outcome, const std::string& unitAddress,
+                       std::vector<TAlarmEvent>& events);
+
+    TAlarmRules rules_;
+    std::array<RowState, kAlarmReadingCount> rows_{};
+    std::array<int8_t, kAlarmInputCount> lastInput_{};  // -1 unknown, 0 off, 1 on
+    std::array<bool, kAlarmInputCount> inputActive_{};
+    int32_t failuresInRow_ = 0;
+    bool silent_ = false;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,134 @@
+#include "monitor/alarm_settings.h"
+
+#include <ostream>
+
+#include "platform/locale_text.h"
+#include "text/mem_ini_file.h"
+
+namespace quorvane {
+
+namespace {
+
+const char* const kInputWatchNames[] = {"", "Change", "On", "Off"};
+
+std::string InputKey(int index) { return "Input" + std::to_string(index + 1); }
+
+bool Same(const std::string& a, const std::string& b) { return platform::AnsiSameText(a, b); }
+
+std::optional<TInputWatch> ParseInputWatch(const std::string& text) {
+    for (int i = 1; i < 4; ++i) {
+        if (Same(text, kInputWatchNames[i])) return static_cast<TInputWatch>(i);
+    }
+    return std::nullopt;
+}
+
+std::optional<bool> ParseSwitch(const std::string& text) {
+    const std::optional<int32_t> number = TCustomIniFile::ParseNumber(text);
+    if (!number || (*number != 0 && *number != 1)) return std::nullopt;
+    return *number == 1;
+}
+
+// Applies one key of the section to the rules; false when the key or its value is unknown.
+bool ApplyKey(const std::string& key, const std::string& value, TAlarmRules& rules) {
+    for (int row = 0; row < kAlarmReadingCount; ++row) {
+        const std::string prefix = AlarmReadingKey(row);
+        TReadingLimits& limits = rules.Readings[static_cast<size_t>(row)];
+        if (Same(key, prefix + "Low") || Same(key, prefix + "High")) {
+            const std::optional<double> number = ParseAlarmNumber(value);
+            if (!number) return false;
+            (Same(key, prefix + "Low") ? limits.Low : limits.High) = TAlarmLimit{*number, value};
+            return true;
+        }
+        if (Same(key, prefix + "Enabled")) {
+            const std::optional<bool> on = ParseSwitch(value);
+            if (on) limits.Enabled = *on;
+            return on.has_value();
+        }
+    }
+    for (int index = 0; index < kAlarmInputCount; ++index) {
+        if (Same(key, InputKey(index))) {
+            const std::optional<TInputWatch> watch = ParseInputWatch(value);
+            if (watch) rules.Inputs[static_cast<size_t>(index)] = *watch;
+            return watch.has_value();
+        }
+    }
+    if (Same(key, "UnitSilentEnabled")) {
+        const std::optional<bool> on = ParseSwitch(value);
+        if (on) rules.SilenceEnabled = *on;
+        return on.has_value();
+    }
+    if (Same(key, "UnitSilentPolls")) {
+        const std::optional<int32_t> polls = TCustomIniFile::ParseNumber(value);
+        if (!polls || *polls < 1 || *polls > 1000) return false;
+        rules.SilencePolls = *polls;
+        return true;
+    }
+    return false;
+}
+
+// Replaces a value or drops the key when the rule is unset. A value the rules cannot have come
+// from (malformed) is the user's own text: it stays unless the rule now sets the key.
+void Put(TMemIniFile& ini, const std::string& key, const std::optional<std::string>& value) {
+    if (value) {
+        ini.StoreText(TAlarmSettings::kSection, key, *value);
+        return;
+    }
+    if (!ini.HasKey(TAlarmSettings::kSection, key)) return;
+    TAlarmRules probe;
+    if (ApplyKey(key, ini.ReadText(TAlarmSettings::kSection, key, std::string()), probe)) {
+        ini.DeleteKey(TAlarmSettings::kSection, key);
+    }
+}
+
+}  // namespace
+
+TAlarmRules TAlarmSettings::Load(const std::string& fileName, std::ostream& warnings) {
+    TMemIniFile ini(fileName);
+    TAlarmRules rules;
+    for (const std::string& line : ini.SectionLines(kSection)) {
+        const size_t separator = line.find('=');
+        if (separator == std::string::npos) {
+            warnings << fileName << ", [" << kSection << "]: ignored a line without \"=\": \"" << line << "\"\n";
+            continue;
+        }
+        const std::string key = line.substr(0, separator);
+        const std::string value = line.substr(separator + 1);
+        TAlarmRules probe;
+        if (!ApplyKey(key, value, probe)) {
+            warnings << fileName << ", [" << kSection << "]: ignored \"" << line
+                     << "\" (unknown key or a value that does not fit it)\n";
+            continue;
+        }
+        ApplyKey(key, value, rules);
+    }
+    return rules;
+}
+
+void TAlarmSettings::Save(const std::string& fileName, const TAlarmRules& rules) {
+    TMemIniFile ini(fileName);
+    ini.SetMatchCase(false);
+    for (int row = 0; row < kAlarmReadingCount; ++row) {
+        const TReadingLimits& limits = rules.Readings[static_cast<size_t>(row)];
+        const std::string prefix = AlarmReadingKey(row);
+        auto text = [](const std::optional<TAlarmLimit>& limit) {
+            return limit ? std::optional<std::string>(limit->Text) : std::nullopt;
+        };
+        Put(ini, prefix + "Low", text(limits.Low));
+        Put(ini, prefix + "High", text(limits.High));
+        // The switch is kept only while it says something: off, or on for a row with limits.
+        const bool keepSwitch = !limits.Enabled || limits.Low || limits.High;
+        Put(ini, prefix + "Enabled", keepSwitch ? std::optional<std::string>(limits.Enabled ? "1" : "0") : std::nullopt);
+    }
+    for (int index = 0; index < kAlarmInputCount; ++index) {
+        const TInputWatch watch = rules.Inputs[static_cast<size_t>(index)];
+        Put(ini, InputKey(index),
+            watch == TInputWatch::None ? std::nullopt
+                                       : std::optional<std::string>(kInputWatchNames[static_cast<int>(watch)]));
+    }
+    const bool silenceSet = rules.SilenceEnabled || rules.SilencePolls != TAlarmRules{}.SilencePolls;
+    Put(ini, "UnitSilentEnabled", silenceSet ? std::optional<std::string>(rules.SilenceEnabled ? "1" : "0") : std::nullopt);
+    Put(ini, "UnitSilentPolls", silenceSet ? std::optional<std::string>(std::to_string(rules.SilencePolls)) : std::nullopt);
+    ini.WriteBack();
+}
+
+}  // namespace quorvane

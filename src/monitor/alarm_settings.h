@@ -1,0 +1,31 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "monitor/alarm_rules.h"
+
+namespace quorvane {
+
+// The alarms in the settings file, section [Alarms], one key a limit:
+//   Temp2Low=10  Temp2High=45  Temp2Enabled=0   (the nine readings: Temp1..3, Fan1..3, Volt1..3)
+//   Input5=Change | On | Off
+//   UnitSilentEnabled=1  UnitSilentPolls=3
+// The section exists only once the user has defined or changed an alarm, so that a program
+// that never used alarms keeps the settings file it always had.
+class TAlarmSettings {
+public:
+    static constexpr const char* kSection = "Alarms";
+
+    // Reads the rules without writing anything (a missing file or section means no alarms).
+    // Unknown keys and values that do not parse are reported on `warnings`, one line each, and
+    // otherwise ignored. Raises EFOpenError when the file exists but cannot be read.
+    static TAlarmRules Load(const std::string& fileName, std::ostream& warnings);
+
+    // Writes the rules into the section and rewrites the file; the other sections, unknown keys
+    // and malformed values the rules do not replace stay as they are. Raises EFCreateError when
+    // the file cannot be written.
+    static void Save(const std::string& fileName, const TAlarmRules& rules);
+};
+
+}  // namespace quorvane
