@@ -115,9 +115,9 @@ void TAlarmSettings::Save(const std::string& fileName, const TAlarmRules& rules)
         };
         Put(ini, prefix + "Low", text(limits.Low));
         Put(ini, prefix + "High", text(limits.High));
-        // The switch is kept only while it says something: off, or on for a row with limits.
-        const bool keepSwitch = !limits.Enabled || limits.Low || limits.High;
-        Put(ini, prefix + "Enabled", keepSwitch ? std::optional<std::string>(limits.Enabled ? "1" : "0") : std::nullopt);
+        // Only what differs from a fresh start is written: a row that is off, a silence alarm that
+        // is on, a count other than the usual one.
+        Put(ini, prefix + "Enabled", limits.Enabled ? std::nullopt : std::optional<std::string>("0"));
     }
     for (int index = 0; index < kAlarmInputCount; ++index) {
         const TInputWatch watch = rules.Inputs[static_cast<size_t>(index)];
@@ -125,9 +125,10 @@ void TAlarmSettings::Save(const std::string& fileName, const TAlarmRules& rules)
             watch == TInputWatch::None ? std::nullopt
                                        : std::optional<std::string>(kInputWatchNames[static_cast<int>(watch)]));
     }
-    const bool silenceSet = rules.SilenceEnabled || rules.SilencePolls != TAlarmRules{}.SilencePolls;
-    Put(ini, "UnitSilentEnabled", silenceSet ? std::optional<std::string>(rules.SilenceEnabled ? "1" : "0") : std::nullopt);
-    Put(ini, "UnitSilentPolls", silenceSet ? std::optional<std::string>(std::to_string(rules.SilencePolls)) : std::nullopt);
+    Put(ini, "UnitSilentEnabled", rules.SilenceEnabled ? std::optional<std::string>("1") : std::nullopt);
+    Put(ini, "UnitSilentPolls", rules.SilencePolls != TAlarmRules{}.SilencePolls
+                                    ? std::optional<std::string>(std::to_string(rules.SilencePolls))
+                                    : std::nullopt);
     ini.WriteBack();
 }
 

@@ -1,0 +1,56 @@
+#include "monitor/alarm_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+TEST(AlarmSettingsTest, RoundTripKeepsOtherSectionsUnknownKeysAndMalformedValues) {
+    testing::TempDir directory;
+    const std::string file = directory.File("Quorvane.ini");
+    const std::string program = "[Quorvane]\r\nIPV4=127.0.0.1\r\nPort=80\r\n\r\n";
+    testing::WriteFile(file, program +
+                                 "[alarms]\r\ntemp2high=45\r\nFan1Low=1000\r\nVolt3Enabled=0\r\nInput5=change\r\n"
+                                 "UnitSilentEnabled=1\r\nUnitSilentPolls=4\r\nColour=red\r\nVolt1High=twelve\r\n"
+                                 "Input6=sometimes\r\n\r\n");
+    std::ostringstream warnings;
+    TAlarmRules rules = TAlarmSettings::Load(file, warnings);
+    EXPECT_EQ(rules.Readings[1].High, (TAlarmLimit{45, "45"}));
+    EXPECT_EQ(rules.Readings[3].Low, (TAlarmLimit{1000, "1000"}));
+    EXPECT_FALSE(rules.Readings[8].Enabled);
+    EXPECT_FALSE(rules.Readings[6].High) << "a value that is no number sets no limit";
+    EXPECT_EQ(rules.Inputs[4], TInputWatch::Change);
+    EXPECT_EQ(rules.Inputs[5], TInputWatch::None);
+    EXPECT_TRUE(rules.SilenceEnabled);
+    EXPECT_EQ(rules.SilencePolls, 4);
+    const std::string said = warnings.str();
+    for (const char* line : {"Colour=red", "Volt1High=twelve", "Input6=sometimes"}) {
+        EXPECT_NE(said.find(line), std::string::npos) << said;
+    }
+    EXPECT_EQ(said.find("temp2high"), std::string::npos) << said;
+
+    rules.Readings[1].High = TAlarmLimit{50, "50"};
+    rules.Readings[3].Low.reset();
+    rules.Readings[8].Enabled = true;
+    TAlarmSettings::Save(file, rules);
+    EXPECT_EQ(testing::ReadFile(file),
+              program + "[alarms]\r\nTemp2High=50\r\nInput5=Change\r\nUnitSilentEnabled=1\r\nUnitSilentPolls=4\r\n"
+                        "Colour=red\r\nVolt1High=twelve\r\nInput6=sometimes\r\n\r\n");
+    std::ostringstream again;
+    EXPECT_EQ(TAlarmSettings::Load(file, again), rules);
+}
+
+TEST(AlarmSettingsTest, NoFileMeansNoAlarmsAndLoadingWritesNothing) {
+    testing::TempDir directory;
+    const std::string file = directory.File("Quorvane.ini");
+    std::ostringstream warnings;
+    EXPECT_FALSE(TAlarmSettings::Load(file, warnings).AnyWatched());
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+}  // namespace
+}  // namespace quorvane
