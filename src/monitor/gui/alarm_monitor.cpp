@@ -97,8 +97,7 @@ void TAlarmMonitor::NotificationFailed(const std::string& reason) {
     // Said once: a desktop without the service would otherwise repeat it at every alarm.
     if (failureShown_) return;
     failureShown_ = true;
-    form_.ShowNotice(QStringLiteral("Desktop notifications unavailable (") + Utf8(reason) +
-                     QStringLiteral("); alarms show on the Alarms page"));
+    form_.ShowNotice(QStringLiteral("No desktop notifications: ") + Utf8(reason));
 }
 
 void TAlarmMonitor::ShowState() {

@@ -45,8 +45,7 @@ TDesktopNotifier::~TDesktopNotifier() {
 void TDesktopNotifier::Notify(const std::string& title, const std::string& body, TUrgency urgency) {
     QDBusConnection connection(connectionName_);
     if (!connection.isConnected()) {
-        const QString error = connection.lastError().message();
-        Failed(QStringLiteral("no session bus") + (error.isEmpty() ? QString() : QStringLiteral(" (") + error + ')'));
+        Failed(QStringLiteral("no session bus"));
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kPath),
