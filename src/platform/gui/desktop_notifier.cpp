@@ -26,16 +26,8 @@ QString NextConnectionName() {
 
 }  // namespace
 
-TDesktopNotifier::TDesktopNotifier() : context_(std::make_unique<QObject>()) {
-    const QString address = QString::fromLocal8Bit(qgetenv("DBUS_SESSION_BUS_ADDRESS"));
-    if (address.isEmpty()) {
-        connectionName_ = QDBusConnection::sessionBus().name();
-    } else {
-        connectionName_ = NextConnectionName();
-        ownConnection_ = true;
-        QDBusConnection::connectToBus(address, connectionName_);
-    }
-}
+TDesktopNotifier::TDesktopNotifier()
+    : address_(QString::fromLocal8Bit(qgetenv("DBUS_SESSION_BUS_ADDRESS"))), context_(std::make_unique<QObject>()) {}
 
 TDesktopNotifier::~TDesktopNotifier() {
     context_.reset();
@@ -43,6 +35,17 @@ TDesktopNotifier::~TDesktopNotifier() {
 }
 
 void TDesktopNotifier::Notify(const std::string& title, const std::string& body, TUrgency urgency) {
+    // Connected at the first notification only: a window without alarms never touches the bus
+    // (where there is none, looking for it may start one).
+    if (connectionName_.isEmpty()) {
+        if (address_.isEmpty()) {
+            connectionName_ = QDBusConnection::sessionBus().name();
+        } else {
+            connectionName_ = NextConnectionName();
+            ownConnection_ = true;
+            QDBusConnection::connectToBus(address_, connectionName_);
+        }
+    }
     QDBusConnection connection(connectionName_);
     if (!connection.isConnected()) {
         Failed(QStringLiteral("no session bus"));

@@ -35,7 +35,8 @@ public:
 private:
     void Failed(const QString& reason);
 
-    QString connectionName_;
+    QString address_;
+    QString connectionName_;  // empty until the first notification
     bool ownConnection_ = false;
     FailureHandler onFailed_;
     std::unique_ptr<QObject> context_;  // owns the pending calls; destroyed first
