@@ -28,7 +28,8 @@ std::optional<bool> ParseSwitch(const std::string& text) {
     return *number == 1;
 }
 
-// Applies one key of the section to the rules; false when the key or its value is unknown.
+// Applies one key of the section to the rules; false, leaving them as they were, when the key
+// or its value is unknown.
 bool ApplyKey(const std::string& key, const std::string& value, TAlarmRules& rules) {
     for (int row = 0; row < kAlarmReadingCount; ++row) {
         const std::string prefix = AlarmReadingKey(row);
@@ -93,13 +94,10 @@ TAlarmRules TAlarmSettings::Load(const std::string& fileName, std::ostream& warn
         }
         const std::string key = line.substr(0, separator);
         const std::string value = line.substr(separator + 1);
-        TAlarmRules probe;
-        if (!ApplyKey(key, value, probe)) {
+        if (!ApplyKey(key, value, rules)) {
             warnings << fileName << ", [" << kSection << "]: ignored \"" << line
                      << "\" (unknown key or a value that does not fit it)\n";
-            continue;
         }
-        ApplyKey(key, value, rules);
     }
     return rules;
 }

@@ -55,7 +55,10 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     auto* table = new QWidget(scroll);
-    auto* grid = new QGridLayout(table);
+    auto* stack = new QVBoxLayout(table);
+    stack->setContentsMargins(0, 0, 0, 0);
+    auto* grid = new QGridLayout();
+    stack->addLayout(grid);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(1);
@@ -97,7 +100,6 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
     grid->addWidget(new QLabel(QStringLiteral("Unit silent"), table), line, 1);
     grid->addWidget(SilencePolls, line, 2);
     grid->addWidget(new QLabel(QStringLiteral("failed polls in a row"), table), line, 3, 1, 2);
-    ++line;
     const auto silenceEdited = [this] {
         TAlarmRules rules = rules_;
         rules.SilenceEnabled = SilenceSwitch->isChecked();
@@ -107,18 +109,26 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
     connect(SilenceSwitch, &QCheckBox::clicked, this, silenceEdited);
     connect(SilencePolls, &QSpinBox::editingFinished, this, silenceEdited);
 
+    grid->setColumnStretch(5, 1);
+
     // The inputs, two to a line: what to watch on each.
+    auto* inputs = new QGridLayout();
+    stack->addLayout(inputs);
+    stack->addStretch(1);
+    inputs->setContentsMargins(0, 6, 0, 0);
+    inputs->setHorizontalSpacing(6);
+    inputs->setVerticalSpacing(1);
     const QStringList watches = {QStringLiteral("-"), QStringLiteral("on change"), QStringLiteral("when on"),
                                  QStringLiteral("when off")};
     for (int index = 0; index < kAlarmInputCount; ++index) {
-        const int at = line + index / 2;
-        const int column = index % 2 == 0 ? 0 : 3;
+        const int at = index / 2;
+        const int left = index % 2 == 0 ? 0 : 2;
         auto* combo = new QComboBox(table);
         combo->addItems(watches);
         combo->setCurrentIndex(static_cast<int>(rules_.Inputs[static_cast<size_t>(index)]));
         combo->setAccessibleName(QStringLiteral("Input %1 alarm").arg(index + 1));
-        grid->addWidget(new QLabel(QStringLiteral("Input %1").arg(index + 1), table), at, column, 1, column == 0 ? 2 : 1);
-        grid->addWidget(combo, at, column == 0 ? 2 : 4);
+        inputs->addWidget(new QLabel(QStringLiteral("Input %1").arg(index + 1), table), at, left);
+        inputs->addWidget(combo, at, left + 1);
         InputWatch[static_cast<size_t>(index)] = combo;
         connect(combo, &QComboBox::activated, this, [this, index](int chosen) {
             TAlarmRules rules = rules_;
@@ -126,8 +136,7 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
             Commit(rules);
         });
     }
-    grid->setColumnStretch(5, 1);
-    grid->setRowStretch(line + kAlarmInputCount / 2, 1);
+    inputs->setColumnStretch(4, 1);
     scroll->setWidget(table);
     outer->addWidget(scroll, 1);
 }
