@@ -32,7 +32,6 @@ TStopSignals::~TStopSignals() {
 }
 
 TStopSignals::TWake TStopSignals::Wait(int milliseconds, int readyFd) {
-    if (stopped_) return TWake::Stop;
     pollfd watched[2] = {{descriptor_, POLLIN, 0}, {readyFd, POLLIN, 0}};
     const nfds_t count = readyFd >= 0 ? 2 : 1;
     int ready = 0;

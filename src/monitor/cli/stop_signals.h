@@ -18,7 +18,9 @@ public:
     TStopSignals& operator=(const TStopSignals&) = delete;
 
     // Waits up to `milliseconds` (-1: no limit) for a stop signal, or for `readyFd` to become
-    // readable when it is not -1. A stop signal wins over readiness.
+    // readable when it is not -1. A stop signal wins over readiness. After a stop this waits
+    // again (for a further signal, or for readiness), so that the poll under way can be given
+    // a moment to finish.
     TWake Wait(int milliseconds, int readyFd = -1);
 
     // Whether a stop signal has arrived (it stays arrived).

@@ -30,7 +30,7 @@ std::string FormatTextReport(const TPollReport& report) {
     text += Format(" poll %s, response code %d, %.3f s", outcome.Succeeded ? "succeeded" : "failed",
                    static_cast<int>(outcome.Code), static_cast<double>(outcome.DurationMs) / 1000.0);
     if (report.WithCounters) {
-        text += Format(" (%d polls, %d failed)", static_cast<int>(report.Polls), static_cast<int>(report.Errors));
+        text += Format(" (polls %d, failed %d)", static_cast<int>(report.Polls), static_cast<int>(report.Errors));
     }
     text += "\n";
     if (!outcome.Succeeded) return text;
