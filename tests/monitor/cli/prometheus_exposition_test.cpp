@@ -53,24 +53,5 @@ TEST(PrometheusExpositionTest, LeavesOutWhatIsNoNumberAndEscapesTheUnitName) {
         << FormatJsonReport(report);
 }
 
-TEST(PrometheusExpositionTest, FailedPollKeepsOnlyThePollsOwnSeries) {
-    TPollReport report = GoodPoll();
-    report.Outcome.Succeeded = false;
-    report.Outcome.Code = 401;
-    report.Outcome.FailureReason = "401 Unauthorized: check user name and password";
-    report.WithCounters = true;
-    report.Polls = 7;
-    report.Errors = 2;
-    const std::string text = FormatPrometheusExposition(report);
-    EXPECT_NE(text.find("\nquorvane_poll_success 0\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\nquorvane_response_code 401\n"), std::string::npos);
-    EXPECT_NE(text.find("\nquorvane_polls_total 7\n"), std::string::npos);
-    EXPECT_NE(text.find("\nquorvane_poll_errors_total 2\n"), std::string::npos);
-    EXPECT_EQ(text.find("quorvane_temperature_celsius"), std::string::npos) << "stale readings must not look current";
-    if (testing::PromtoolPresent()) {
-        EXPECT_EQ(testing::PromtoolProblems(text), "");
-    }
-}
-
 }  // namespace
 }  // namespace quorvane

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <thread>
 
-#include "rtl/exception.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -39,17 +38,6 @@ TEST(TextfileWriterTest, AReaderNeverSeesAHalfFile) {
     EXPECT_EQ(torn, 0) << "of " << reads << " reads";
     // Nothing is left beside the file for the collector to pick up.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
-}
-
-TEST(TextfileWriterTest, AFolderThatRefusesTheFileIsReportedWithTheOption) {
-    TempDir dir;
-    const std::string path = dir.File("missing/quorvane.prom");
-    try {
-        WriteTextfile(path, "x\n");
-        FAIL() << "written";
-    } catch (const EFCreateError& e) {
-        EXPECT_EQ(e.Message(), "--textfile: cannot write " + path + ": No such file or directory");
-    }
 }
 
 }  // namespace

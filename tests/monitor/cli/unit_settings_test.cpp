@@ -51,21 +51,8 @@ TEST(UnitSettingsTest, ReadsTheWindowsFileWithoutWritingItAndOptionsWin) {
     EXPECT_EQ(ReadFile(file), content);
     EXPECT_EQ(std::filesystem::last_write_time(file), modified);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
-}
-
-TEST(UnitSettingsTest, PasswordFileBeatsTheVariableWhichBeatsTheFile) {
-    TempDir dir;
-    WriteFile(dir.File("unit.ini"), "[unit]\r\nIPV4=127.0.0.1\r\nPass=from-file\r\n");
-    WriteFile(dir.File("secret"), "from-password-file\nsecond line\n");
-    TPollCommandOptions options = ParsePollCommandLine({"--settings", dir.File("unit.ini")});
-    EXPECT_EQ(ResolveUnitSettings(options, Environment({})).Password, "from-file");
     EXPECT_EQ(ResolveUnitSettings(options, Environment({{"QUORVANE_PASSWORD", "from-variable"}})).Password,
               "from-variable");
-    options.PasswordFile = dir.File("secret");
-    EXPECT_EQ(ResolveUnitSettings(options, Environment({{"QUORVANE_PASSWORD", "from-variable"}})).Password,
-              "from-password-file");
-    options.PasswordFile = dir.File("missing");
-    EXPECT_EQ(UsageError(options).rfind("--password-file: cannot read", 0), 0u);
 }
 
 TEST(UnitSettingsTest, ErrorsNameTheFileOrKey) {
