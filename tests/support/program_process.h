@@ -21,6 +21,7 @@ public:
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;
 
+    pid_t Pid() const { return pid_; }
     void Signal(int signalNumber);
     // Waits up to the limit for the program to end; false when it is still running.
     bool WaitForExit(int milliseconds);

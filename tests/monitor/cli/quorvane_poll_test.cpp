@@ -150,13 +150,29 @@ TEST(QuorvanePollTest, EveryStopsOnSigtermAndKeepsTheTextfileCurrent) {
     }
 }
 
+// Waits (bounded) until the program has taken SIGTERM over from its default action, which
+// would end it with the signal instead of exit status 0.
+bool WaitUntilSigtermIsBlocked(const ProgramProcess& process) {
+    const std::string statusFile = "/proc/" + std::to_string(process.Pid()) + "/status";
+    for (int i = 0; i < 500; ++i) {
+        const std::string status = testing::ReadFile(statusFile);
+        const size_t at = status.find("\nSigBlk:");
+        if (at != std::string::npos && (std::stoull(status.substr(at + 8), nullptr, 16) & (1ull << (SIGTERM - 1))) != 0) {
+            return true;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
 TEST(QuorvanePollTest, SigtermAbandonsAPollThatWaitsOnTheUnit) {
     // The unit takes half a minute to answer and the read limit would wait for it.
     UnitSimProcess unit({"--delay-ms", "30000"});
     ASSERT_NE(unit.Port(), 0) << unit.Error();
     ProgramProcess poll(kProgram, {"--address", "127.0.0.1", "--port", std::to_string(unit.Port()), "--every", "1",
                                    "--read-timeout", "60"});
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(WaitUntilSigtermIsBlocked(poll));
+    std::this_thread::sleep_for(100ms);
     poll.Signal(SIGTERM);
     // The promise is one second; the margin is for a loaded machine, far below the 30 s.
     ASSERT_TRUE(poll.WaitForExit(5000)) << "still waiting on the unit";
