@@ -11,6 +11,21 @@ quorvane_install_packages() {
   local sudo=()
   [ "$(id -u)" -ne 0 ] && sudo=(sudo)
   echo "Installing: ${missing[*]}"
-  "${sudo[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # Some packages (prometheus, prometheus-node-exporter) start their service on install, on
+  # every interface. A policy-rc.d that refuses every start keeps the machine free of them; one
+  # that is already in place is left as it is.
+  local policy=/usr/sbin/policy-rc.d placed=0 status=0
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\n# Placed by quorvane_install_packages for the length of one install.\nexit 101\n' |
+      "${sudo[@]}" tee "$policy" >/dev/null
+    "${sudo[@]}" chmod 755 "$policy"
+    placed=1
+  fi
+  "${sudo[@]}" apt-get update -qq || status=$?
+  if [ "$status" -eq 0 ]; then
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+      status=$?
+  fi
+  [ "$placed" -eq 1 ] && "${sudo[@]}" rm -f "$policy"
+  return "$status"
 }

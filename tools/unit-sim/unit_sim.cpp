@@ -76,7 +76,7 @@ void Usage(FILE* out) {
                  "  --seconds N        stop after N seconds\n"
                  "  --idle-ms N        close a connection idle for N ms (default 30000)\n"
                  "  --max-clients N    connections served at once (default 64)\n"
-                 "  --verbose          log each request on stderr\n"
+                 "  --verbose          log each request, and the readings served, on stderr\n"
                  "The first line on stdout is \"listening on ADDR:PORT\".\n");
 }
 
@@ -374,6 +374,8 @@ private:
         if (options_.status != 200) {
             return Respond(options_.status, Printf("<html>%d %s</html>", options_.status, Reason(options_.status)), close, "");
         }
+        // The readings served, for checks that compare them with what a client made of them.
+        if (options_.verbose) std::fprintf(stderr, "unit-sim: answered %s\n", body.c_str());
         return Respond(200, body, close, "");
     }
 
