@@ -185,7 +185,8 @@ void TMemIniFile::StoreText(const std::string& section, const std::string& key, 
 void TMemIniFile::WriteBack() const {
     TStringList lines;
     CollectLines(lines);
-    lines.SaveLines(FileName());
+    // The settings hold a password in clear: a file made here is for its owner's eyes only.
+    lines.SaveLines(FileName(), 0600);
 }
 
 void TMemIniFile::CollectLines(TStrings& lines) const {
