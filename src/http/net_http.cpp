@@ -58,7 +58,7 @@ bool NamesChunked(const std::string& transferEncoding) {
 }
 
 // The status code is three decimal digits; a hex or signed number is no status.
-int32_t DecimalStatus(const std::string& text) {
+int32_t DecimalNumber(const std::string& text) {
     if (text.empty() || text.size() > 9) return -1;
     int32_t value = 0;
     for (const char c : text) {
@@ -71,7 +71,7 @@ int32_t DecimalStatus(const std::string& text) {
 // A URL port written with leading zeros names the same port; later Host headers write it the
 // way SetPort does. Text that is no port at all is left for the connect to refuse.
 std::string NormalisedPort(const std::string& port) {
-    const int32_t value = DecimalStatus(port);
+    const int32_t value = DecimalNumber(port);
     return value < 0 ? port : std::to_string(value);
 }
 
@@ -100,7 +100,7 @@ int32_t TNetHTTPResponse::StatusCode() const {
     std::string rest = space == std::string::npos ? std::string() : Trim(StatusLine.substr(space + 1));
     const size_t next = rest.find(' ');
     if (next != std::string::npos) rest.resize(next);
-    return DecimalStatus(rest);
+    return DecimalNumber(rest);
 }
 
 bool TNetHTTPResponse::KeepOpen() {
