@@ -57,7 +57,8 @@ bool NamesChunked(const std::string& transferEncoding) {
     return lower.find("chunked") != std::string::npos;
 }
 
-// The status code is three decimal digits; a hex or signed number is no status.
+// Decimal digits only, at most nine of them; -1 for anything else. A status code or a port in
+// hex ("0xC8") or with a sign is no number here, though the runtime's reading would take it.
 int32_t DecimalNumber(const std::string& text) {
     if (text.empty() || text.size() > 9) return -1;
     int32_t value = 0;
