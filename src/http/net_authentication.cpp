@@ -18,9 +18,16 @@ TNetAuthentication::TNetAuthentication() : authValues_(std::make_unique<TNetHead
 
 TNetAuthentication::~TNetAuthentication() = default;
 
-void TNetAuthentication::StorePassword(const std::string& password) { authValues_->PutValue("Password", password); }
+// AuthValues keeps a copy for whoever lists the values; that copy is folded like any header.
+void TNetAuthentication::StorePassword(const std::string& password) {
+    password_ = password;
+    authValues_->PutValue("Password", password);
+}
 
-void TNetAuthentication::StoreUserName(const std::string& userName) { authValues_->PutValue("Username", userName); }
+void TNetAuthentication::StoreUserName(const std::string& userName) {
+    userName_ = userName;
+    authValues_->PutValue("Username", userName);
+}
 
 void TNetAuthentication::ResetSteps() { AttemptCount = 0; }
 
@@ -39,10 +46,6 @@ std::string TNetAuthentication::FindChallenge(const std::string& scheme) const {
     }
     return std::string();
 }
-
-std::string TNetAuthentication::Username() const { return authValues_->ValueOf("username"); }
-
-std::string TNetAuthentication::Password() const { return authValues_->ValueOf("password"); }
 
 // --- TNetBasicAuthentication -------------------------------------------------------------------
 

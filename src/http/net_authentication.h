@@ -50,9 +50,10 @@ public:
     // The first challenge line that begins with `scheme` (case-sensitive); empty when none.
     std::string FindChallenge(const std::string& scheme) const;
 
-    // Trimmed "Username" / "Password" of AuthValues.
-    std::string Username() const;
-    std::string Password() const;
+    // The credentials exactly as last stored: never trimmed, folded or otherwise changed on
+    // their way through AuthValues, whatever their length or bytes.
+    const std::string& Username() const noexcept { return userName_; }
+    const std::string& Password() const noexcept { return password_; }
 
     int32_t AttemptCount = 0;
     int32_t CurrentStep = 0;
@@ -67,6 +68,8 @@ protected:
 private:
     std::unique_ptr<TNetHeaderList> authValues_;
     std::unique_ptr<TNetHeaderList> challenges_;
+    std::string userName_;
+    std::string password_;
 };
 
 // The Basic scheme: "Basic " + base64 of user name, ":" and password.

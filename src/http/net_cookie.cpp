@@ -145,6 +145,11 @@ void TNetNetscapeCookie::Assign(const TNetNetscapeCookie& source) {
     }
     ParseCookie(text);
     CookieKind = rfc->CookieKind;
+    // The server text of a versioned cookie leaves its expiry out, yet a replacement takes
+    // over the lifetime it came with: a server deletes a cookie by sending it again with an
+    // expiry in the past.
+    Expires = rfc->Expires;
+    if (auto* self = dynamic_cast<TNetCookieRFC2109*>(this)) self->MaxAge = rfc->MaxAge;
 }
 
 void TNetNetscapeCookie::ParseCookie(const std::string& text) {

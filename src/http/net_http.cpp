@@ -42,6 +42,40 @@ bool CarriesBody(TNetHTTPMethod method) {
     return method == TNetHTTPMethod::hmPost || method == TNetHTTPMethod::hmPut;
 }
 
+// Answers that never carry a body, whatever length or framing they announce (RFC 9110 6.4.1):
+// waiting for one would hold the exchange until the read limit or the peer's close.
+bool AnswerHasNoBody(int32_t code, TNetHTTPMethod sentMethod) {
+    return sentMethod == TNetHTTPMethod::hmHead || (code >= 100 && code < 200) || code == 204 || code == 304;
+}
+
+// "Transfer-Encoding" names are case-insensitive tokens.
+bool NamesChunked(const std::string& transferEncoding) {
+    std::string lower = transferEncoding;
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower.find("chunked") != std::string::npos;
+}
+
+// Decimal digits only, at most nine of them; -1 for anything else. A status code or a port in
+// hex ("0xC8") or with a sign is no number here, though the runtime's reading would take it.
+int32_t DecimalNumber(const std::string& text) {
+    if (text.empty() || text.size() > 9) return -1;
+    int32_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+// A URL port written with leading zeros names the same port; later Host headers write it the
+// way SetPort does. Text that is no port at all is left for the connect to refuse.
+std::string NormalisedPort(const std::string& port) {
+    const int32_t value = DecimalNumber(port);
+    return value < 0 ? port : std::to_string(value);
+}
+
 // Restores a value on every path out of a scope.
 template <typename T>
 class Restore {
@@ -67,7 +101,7 @@ int32_t TNetHTTPResponse::StatusCode() const {
     std::string rest = space == std::string::npos ? std::string() : Trim(StatusLine.substr(space + 1));
     const size_t next = rest.find(' ');
     if (next != std::string::npos) rest.resize(next);
-    return NetTextToInt32Def(rest, -1);
+    return DecimalNumber(rest);
 }
 
 bool TNetHTTPResponse::KeepOpen() {
@@ -215,11 +249,12 @@ void TNetCustomHTTP::PerformRequest(TNetHTTPMethod method, const std::string& ur
             }
         }
     } catch (...) {
-        // A unit that ran out of its exchange time is not asked again on the same socket.
-        if (DeadlinePassed() || !response.KeepOpen()) Disconnect();
+        // A unit that ran out of its exchange time is not asked again on the same socket, nor
+        // is one whose answer is still partly unread: its rest would greet the next request.
+        if (answerPending_ || DeadlinePassed() || !response.KeepOpen()) Disconnect();
         throw;
     }
-    if (!response.KeepOpen()) Disconnect();
+    if (answerPending_ || !response.KeepOpen()) Disconnect();
     redirectsMade_ = 0;
 }
 
@@ -242,7 +277,7 @@ void TNetCustomHTTP::PrepareRequestTarget() {
     current.Protocol = target.Protocol.empty() ? std::string("http") : target.Protocol;
 
     if (!target.Port.empty()) {
-        current.Port = target.Port;
+        current.Port = NormalisedPort(target.Port);
     } else if (platform::AnsiSameText(target.Protocol, "http")) {
         current.Port = "80";
     } else if (platform::AnsiSameText(target.Protocol, "https")) {
@@ -323,13 +358,26 @@ void TNetCustomHTTP::ConnectForRequest() {
 }
 
 void TNetCustomHTTP::EnsureConnected(TNetHTTPResponse& response) {
-    if (!response.KeepOpen()) Disconnect();
-    // The probe looks for a server that closed a kept connection after its last answer. A
-    // connection made since, which has carried nothing yet, has no answer behind it: probing
-    // it would only add a millisecond to every poll, whose first request always finds one.
-    if (!(unusedConnection_ && IsOpen())) PollPeerClose(false);
-    if (!IsOpen()) OpenConnection(ConnectTimeout);
+    if (answerPending_ || !response.KeepOpen()) Disconnect();
+    // The probe looks for a server that closed the connection since its last answer, or one
+    // that accepted and closed at once. A connection that has carried nothing needs no wait:
+    // a close that is already there is seen at once, and the poll keeps its speed.
+    if (IsOpen()) PollPeerClose(false, unusedConnection_ ? 0 : 1);
+    if (!IsOpen()) OpenConnection(ConnectLimit());
     unusedConnection_ = false;
+}
+
+int32_t TNetCustomHTTP::ConnectLimit() {
+    if (!hasDeadline_) return ConnectTimeout;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now()).count();
+    if (left <= 0) {
+        deadlineHit_ = true;
+        throw ENetHTTPDeadlineExceeded(Format("Exchange time limit of %d ms exceeded", deadlineMs_));
+    }
+    // A connect without a limit of its own would otherwise wait for the kernel's time-out.
+    if (ConnectTimeout <= 0 || ConnectTimeout > left) return static_cast<int32_t>(left);
+    return ConnectTimeout;
 }
 
 void TNetCustomHTTP::WriteRequest(TNetHTTPRequest& request) {
@@ -342,6 +390,9 @@ void TNetCustomHTTP::WriteRequest(TNetHTTPRequest& request) {
     }
 
     const char* version = ProtocolVersion == TNetHTTPProtocolVersion::pv1_0 ? "1.0" : "1.1";
+    // From here until its body is read, the connection carries an answer of this request.
+    sentMethod_ = request.Method;
+    answerPending_ = true;
     OpenWriteCache();
     try {
         WriteLine(std::string(MethodWord(request.Method)) + " " + request.URL + " HTTP/" + version);
@@ -384,7 +435,14 @@ void TNetCustomHTTP::ReadResponseHeaders(TNetHTTPResponse& response) {
     } catch (const ENetConnClosedGracefully&) {
         Disconnect();
     }
-    response.ReadHeaderFields();
+    try {
+        response.ReadHeaderFields();
+    } catch (const EConvertError& error) {
+        // An unreadable range fails like any other broken answer of the server; its body is
+        // unread, so the connection cannot carry another request.
+        Disconnect();
+        throw ENetException(error.Message());
+    }
 }
 
 void TNetCustomHTTP::StoreResponseCookies(TNetHTTPResponse& response) {
@@ -420,11 +478,14 @@ int32_t TNetCustomHTTP::ReadChunkSize() {
 }
 
 void TNetCustomHTTP::ReadResponseBody(TNetHTTPResponse& response) {
-    if (response.BodyStream == nullptr) return;
-    // The answer to HEAD never has a body, whatever length it announces: reading one would
-    // wait for bytes that never come.
-    if (Request().Method == TNetHTTPMethod::hmHead) return;
-    TStream& stream = *response.BodyStream;
+    // The method that went out decides, not one a redirect hook has since put in its place.
+    if (AnswerHasNoBody(response.StatusCode(), sentMethod_)) {
+        answerPending_ = false;
+        return;
+    }
+    // A body nobody asked for is still read, so the connection stays in step with the peer.
+    TStringStream dropped;
+    TStream& stream = response.BodyStream != nullptr ? *response.BodyStream : dropped;
     const int32_t length = response.ContentLength;
     if (length > 0) {
         if (length > MaxBodyBytes) {
@@ -432,7 +493,7 @@ void TNetCustomHTTP::ReadResponseBody(TNetHTTPResponse& response) {
                                 static_cast<long long>(MaxBodyBytes)));
         }
         ReadBodyBounded(stream, length, false);
-    } else if (response.HeaderLines.ValueOf("Transfer-Encoding").find("chunked") != std::string::npos) {
+    } else if (NamesChunked(response.HeaderLines.ValueOf("Transfer-Encoding"))) {
         ReportStatus(TNetStatus::hsStatusText, "Chunk Started");
         int64_t total = 0;
         for (int32_t size = ReadChunkSize(); size > 0; size = ReadChunkSize()) {
@@ -441,10 +502,18 @@ void TNetCustomHTTP::ReadResponseBody(TNetHTTPResponse& response) {
             ReadToStream(&stream, size, false);
             ReadLine();
         }
-        ReadLine();
+        // The trailer fields run to an empty line; they count against the header limits, so
+        // an endless trailer ends like an endless header block.
+        try {
+            for (std::string trailer = ReadLine(); !trailer.empty(); trailer = ReadLine()) CountHeaderLine(trailer);
+        } catch (const ENetConnClosedGracefully&) {
+            // The body itself is complete; a peer that closes inside the trailer only ends it.
+            Disconnect();
+        }
     } else if (!response.LengthGiven) {
         ReadBodyBounded(stream, -1, true);
     }
+    answerPending_ = false;
 }
 
 void TNetCustomHTTP::CheckBodyGrowth(int64_t total) {
@@ -553,7 +622,7 @@ TNetHTTPWhatsNext TNetCustomHTTP::EvaluateResponse(TNetHTTPProtocol& exchange) {
             DiscardWithLimit(exchange);
             verdict = TNetHTTPWhatsNext::Reauthorize;
         } else {
-            if (code != 204) ReadResponseBody(response);
+            ReadResponseBody(response);
             verdict = TNetHTTPWhatsNext::Finished;
         }
     }
@@ -674,7 +743,9 @@ void TNetCustomHTTP::DiscardWithLimit(TNetHTTPProtocol& exchange) {
         SetReadTimeout(savedTimeout);
         throw;
     } catch (...) {
-        // A redirection or challenge body that cannot be read changes nothing.
+        // A redirection or challenge body that cannot be read changes nothing but the
+        // connection, which still holds part of it.
+        Disconnect();
     }
     SetReadTimeout(savedTimeout);
 }
@@ -715,10 +786,12 @@ int32_t TNetCustomHTTP::FillInputBuffer(bool raiseIfClosed, int32_t timeout, boo
 
 void TNetCustomHTTP::DoOnConnected() {
     unusedConnection_ = true;
+    answerPending_ = false;
     TNetTCPClient::DoOnConnected();
 }
 
 void TNetCustomHTTP::DoOnDisconnected() {
+    answerPending_ = false;
     TNetTCPClient::DoOnDisconnected();
     TNetHTTPRequest& request = Request();
     // A scheme that completed its steps starts afresh on the next connection; Basic never

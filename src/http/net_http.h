@@ -149,7 +149,8 @@ public:
     TNetHTTPProtocolVersion ProtocolVersion = TNetHTTPProtocolVersion::pv1_1;
     int32_t RedirectMaximum = 15;
     TNetHTTPOptions HTTPOptions{TNetHTTPOption::hoForceEncodeParams};
-    int32_t ConnectTimeout = 0;  // for the connects the client makes by itself; 0: no limit
+    // For the connects the client makes by itself; 0: no limit (but see SetExchangeDeadline).
+    int32_t ConnectTimeout = 0;
 
     TNetHTTPOnRedirectEvent OnRedirect;
     TNetOnSelectAuthorization OnSelectAuthorization;
@@ -161,8 +162,8 @@ public:
     int32_t MaxHeaderLines = kDefaultMaxHeaderLines;
     int64_t MaxBodyBytes = kDefaultMaxBodyBytes;
 
-    // Every wait for bytes from now on ends at most `milliseconds` from now, with
-    // ENetHTTPDeadlineExceeded once that time has passed; 0 or less removes the deadline.
+    // Every wait for bytes and every reconnect from now on ends at most `milliseconds` from
+    // now, with ENetHTTPDeadlineExceeded once that time has passed; 0 or less removes it.
     void SetExchangeDeadline(int32_t milliseconds);
 
     TNetProxyConnectionInfo& ProxyParams() noexcept { return *proxyParams_; }
@@ -234,6 +235,9 @@ private:
     // limits are not.
     void DiscardWithLimit(TNetHTTPProtocol& exchange);
     bool DeadlinePassed() const;
+    // The limit of a connect the client makes by itself: ConnectTimeout, never beyond what
+    // is left of the exchange deadline (and that much when ConnectTimeout sets none).
+    int32_t ConnectLimit();
 
     std::unique_ptr<TNetURI> currentURL_;
     std::unique_ptr<TNetHTTPProtocol> exchange_;
@@ -241,6 +245,9 @@ private:
     TNetCookieManager* cookieManager_ = nullptr;
     // The open connection has carried no request since it was made.
     bool unusedConnection_ = false;
+    // The last request went out and its answer is not yet read to its end.
+    bool answerPending_ = false;
+    TNetHTTPMethod sentMethod_ = TNetHTTPMethod::hmGet;
     std::unique_ptr<TNetCookieManager> ownedCookieManager_;
     int32_t redirectsMade_ = 0;
     int64_t headerBytes_ = 0;

@@ -57,8 +57,8 @@ void PutAuthorization(TNetHeaderList& headers, const char* headerName, std::uniq
             return;
         }
         auth = std::make_unique<TNetBasicAuthentication>();
-        auth->AuthValues().PutValue("Username", username);
-        auth->AuthValues().PutValue("Password", password);
+        auth->StoreUserName(username);
+        auth->StorePassword(password);
     }
     const std::string value = auth->AuthorizationValue();
     if (!value.empty()) {

@@ -3,7 +3,6 @@
 #include <array>
 
 #include "http/net_http.h"
-#include "rtl/format.h"
 #include "text/string_list.h"
 
 namespace quorvane {
@@ -44,6 +43,14 @@ int32_t PollStatusCapturing(const std::string& host, const std::string& userName
     client.SetHost(host);
     client.SetPort(port);
     client.Request().BasicAuthentication = true;
+    // The credentials go to the request record as they are, not through the URL: a "/", "?",
+    // "#", "@" or ":" in them would make the URL name another host, path or port, and send
+    // the password there.
+    client.Request().Username = userName;
+    client.Request().Password = password;
+    // Reconnects inside the poll get the same limit as its first connect (and never more
+    // than is left of the exchange time).
+    client.ConnectTimeout = connectTimeout;
     // The unit answers in a few hundred bytes; the client's general body limit would let one
     // answer of separators grow the answer list some seventy times its size.
     client.MaxBodyBytes = kMaxAnswerBytes;
@@ -53,9 +60,8 @@ int32_t PollStatusCapturing(const std::string& host, const std::string& userName
         // The connect has its own limit; from here on the whole exchange is bounded too.
         client.SetExchangeDeadline(PollExchangeLimit(readTimeout));
         for (const Command& command : kCommands) {
-            const std::string url = Format("http://%s:%s@%s:%u/Set.cmd?cmd=%s", userName.c_str(), password.c_str(),
-                                           host.c_str(), static_cast<unsigned>(port), command.name);
-            answer.SplitCommaText(client.Get(url));
+            // Relative to the client's Host and Port, so the address is never parsed again.
+            answer.SplitCommaText(client.Get(std::string("/Set.cmd?cmd=") + command.name));
             command.parse(answer, Reading);
         }
         result = client.StatusCode();

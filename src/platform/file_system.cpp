@@ -139,9 +139,9 @@ std::string BaseNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Creates a file of a fresh name beside the target. The mode 0666 lets the umask decide the
-// bits of a file that is new, exactly as creating the target itself would.
-int CreateSibling(const std::string& target, Descriptor& file, std::string& siblingName) {
+// Creates a file of a fresh name beside the target, with the mode (less the umask) that
+// creating the target itself would give it.
+int CreateSibling(const std::string& target, mode_t mode, Descriptor& file, std::string& siblingName) {
     static std::atomic<unsigned> counter{0};
     thread_local std::mt19937 generator{std::random_device{}()};
     const std::string prefix = DirectoryOf(target) + "/." + BaseNameOf(target) + ".";
@@ -149,7 +149,7 @@ int CreateSibling(const std::string& target, Descriptor& file, std::string& sibl
         const std::string candidate = prefix + std::to_string(::getpid()) + "-" +
                                       std::to_string(counter.fetch_add(1)) + "-" +
                                       std::to_string(generator() % 1000000u) + ".tmp";
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
             file.Reset(fd);
             siblingName = candidate;
@@ -245,7 +245,7 @@ int ReadWholeFile(const std::string& fileName, std::string& content, size_t maxB
     }
 }
 
-int ReplaceFileContent(const std::string& fileName, const std::string& content) {
+int ReplaceFileContent(const std::string& fileName, const std::string& content, uint32_t newFileMode) {
     if (fileName.empty()) {
         return ENOENT;
     }
@@ -272,7 +272,16 @@ int ReplaceFileContent(const std::string& fileName, const std::string& content) 
 
     Descriptor fresh;
     std::string freshName;
-    if (const int error = CreateSibling(target, fresh, freshName); error != 0) {
+    // Beside an old file the fresh one stays private until it takes the old one's mode.
+    const mode_t freshMode = old.Valid() ? 0600 : static_cast<mode_t>(newFileMode & 07777);
+    if (const int error = CreateSibling(target, freshMode, fresh, freshName); error != 0) {
+        // A folder that may not be written to still leaves a writable file writable. In place
+        // is less safe than a rename, but it saves what a plain rewrite would; a full disk
+        // (or any other failure) does not come here, so it never empties the old file.
+        if (old.Valid() && (error == EACCES || error == EPERM)) {
+            if (const int written = WriteInPlace(old.Get(), content); written != 0) return written;
+            return ::fsync(old.Get()) == 0 ? 0 : errno;
+        }
         return error;
     }
     int error = WriteAll(fresh.Get(), content.data(), content.size());

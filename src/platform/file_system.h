@@ -42,6 +42,10 @@ int ReadWholeFile(const std::string& fileName, std::string& content, size_t maxB
 // file keeps the old file's permission bits (and, where allowed, its owner); a file that the
 // caller may not open for writing is refused with that error, exactly as truncating it would
 // be, and stays untouched. A symbolic link is followed: the file it names is replaced.
-int ReplaceFileContent(const std::string& fileName, const std::string& content);
+//
+// A file that does not exist yet is created with newFileMode (less the umask). An existing,
+// writable file in a folder that refuses the fresh file (no write permission there) is
+// rewritten in place and flushed instead, so whatever a plain rewrite could save is saved.
+int ReplaceFileContent(const std::string& fileName, const std::string& content, uint32_t newFileMode = 0666);
 
 }  // namespace quorvane::platform

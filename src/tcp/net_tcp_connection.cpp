@@ -164,7 +164,9 @@ void TNetTCPConnection::CheckPeerClose(bool raiseIfClosed, bool ignoreQueue) {
     }
 }
 
-void TNetTCPConnection::PollPeerClose(bool raiseIfClosed) { FillInputBuffer(raiseIfClosed, 1, false); }
+void TNetTCPConnection::PollPeerClose(bool raiseIfClosed, int32_t waitMs) {
+    FillInputBuffer(raiseIfClosed, waitMs, false);
+}
 
 int32_t TNetTCPConnection::FillInputBuffer(bool raiseIfClosed, int32_t timeout, bool raiseOnTimeout) {
     if (timeout == -1) {

@@ -76,8 +76,8 @@ public:
     // After the peer closed: closes the socket and reports it (once). Raises
     // ENetConnClosedGracefully when asked and nothing is queued (or the queue is ignored).
     virtual void CheckPeerClose(bool raiseIfClosed = true, bool ignoreQueue = false);
-    // Looks 1 ms for a close (or bytes) that already arrived.
-    virtual void PollPeerClose(bool raiseIfClosed);
+    // Looks waitMs for a close (or bytes) that already arrived; 0 looks without waiting.
+    virtual void PollPeerClose(bool raiseIfClosed, int32_t waitMs = 1);
     // One line without its terminator ("\n" also drops a CR before it). maxLength -1 stands
     // for MaxLineLength. An explicit time limit that passes returns "" with LineTimedOut set.
     virtual std::string ReadLine(const std::string& terminator = "\n", int32_t timeout = -1,

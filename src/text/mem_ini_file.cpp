@@ -205,7 +205,8 @@ std::vector<std::string> TMemIniFile::SectionLines(const std::string& section) c
 void TMemIniFile::WriteBack() const {
     TStringList lines;
     CollectLines(lines);
-    lines.SaveLines(FileName());
+    // The settings hold a password in clear: a file made here is for its owner's eyes only.
+    lines.SaveLines(FileName(), 0600);
 }
 
 void TMemIniFile::CollectLines(TStrings& lines) const {

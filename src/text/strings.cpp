@@ -248,8 +248,8 @@ void TStrings::LoadLines(const std::string& fileName) {
     SetText(content);
 }
 
-void TStrings::SaveLines(const std::string& fileName) const {
-    if (const int error = platform::ReplaceFileContent(fileName, GetText()); error != 0) {
+void TStrings::SaveLines(const std::string& fileName, uint32_t newFileMode) const {
+    if (const int error = platform::ReplaceFileContent(fileName, GetText(), newFileMode); error != 0) {
         throw EFCreateError(Format("ファイル \"%s\". %s を作成できません", platform::FullPathName(fileName).c_str(),
                                    platform::FileErrorText(error).c_str()));
     }

@@ -66,7 +66,8 @@ public:
     // LoadLines raises EFOpenError, SaveLines EFCreateError; SaveLines replaces the file as a
     // whole (see platform::ReplaceFileContent), so a failed save leaves the old file intact.
     void LoadLines(const std::string& fileName);
-    void SaveLines(const std::string& fileName) const;
+    // A file that is new gets newFileMode, less the umask.
+    void SaveLines(const std::string& fileName, uint32_t newFileMode = 0666) const;
 
     void HoldChanges();
     void ReleaseChanges();

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <string>
 
+#include "http/net_coder_mime.h"
 #include "text/string_list.h"
 
 namespace quorvane {
@@ -23,9 +24,14 @@ TEST(TNetBasicAuthentication, AuthorizationValueOfCredentials) {
     EXPECT_EQ(BasicFor("", ""), "Basic Og==");
     EXPECT_EQ(BasicFor("admin", ""), "Basic YWRtaW46");
     EXPECT_EQ(BasicFor("", "pw"), "Basic OnB3");
-    // A ":" in the password is sent unchanged; blanks around either part are not sent.
+    // A ":" in the password and blanks around either part are sent unchanged.
     EXPECT_EQ(BasicFor("a", "b:c"), "Basic YTpiOmM=");
-    EXPECT_EQ(BasicFor("  admin ", "\t57203941 "), "Basic YWRtaW46NTcyMDM5NDE=");
+    EXPECT_EQ(BasicFor("  admin ", "\t57203941 "), "Basic ICBhZG1pbiA6CTU3MjAzOTQxIA==");
+    // Long credentials with commas and doubled blanks are not folded like a header value.
+    const std::string longPassword =
+        "long  password,with,commas  and  doubled  blanks  that  runs  past  the  fold  width  x";
+    EXPECT_EQ(BasicFor("admin", longPassword),
+              "Basic " + TNetEncoder::EncodeText<TNetEncoderMIME>("admin:" + longPassword));
     // "%41" travels as three characters, undecoded.
     EXPECT_EQ(BasicFor("%41", "x"), "Basic JTQxOng=");
 }

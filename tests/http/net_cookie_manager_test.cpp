@@ -137,13 +137,17 @@ TEST_F(CookieManagerTest, ExpiredCookiesAreDroppedWhenAHeaderIsBuilt) {
     EXPECT_EQ(HeaderFor("http://h.example/"), "forever=4");
 }
 
-TEST_F(CookieManagerTest, ReplacementLosesTheExpiryDate) {
+TEST_F(CookieManagerTest, ReplacementTakesOverTheNewLifetime) {
     manager_.AddServerCookie("a=1; path=/; expires=Mon, 07 Dec 2026 02:00:00 GMT", "h.example");
-    manager_.AddServerCookie("a=2; path=/; expires=Mon, 07 Dec 2026 02:00:00 GMT", "h.example");
+    manager_.AddServerCookie("a=2; path=/; expires=Mon, 07 Dec 2027 02:00:00 GMT", "h.example");
     ASSERT_EQ(Stored(), 1);
-    EXPECT_EQ(manager_.CookieCollection().Items(0)->Expires, "");
+    EXPECT_EQ(manager_.CookieCollection().Items(0)->Expires, "Mon, 07 Dec 2027 02:00:00 GMT");
     platform::ScopedClock muchLater(LocalDateTime{2027, 1, 1, 0, 0, 0, 0});
     EXPECT_EQ(HeaderFor("http://h.example/"), "a=2");
+    // The usual way of deleting a cookie: the same name again, expired.
+    manager_.AddServerCookie("a=deleted; path=/; expires=Thu, 01 Jan 1970 00:00:00 GMT", "h.example");
+    EXPECT_EQ(HeaderFor("http://h.example/"), "");
+    EXPECT_EQ(Stored(), 0);
 }
 
 TEST_F(CookieManagerTest, ReplacementWithAnEmptyValueKeepsNameAndPath) {

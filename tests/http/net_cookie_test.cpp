@@ -153,8 +153,8 @@ TEST(TNetCookieAssign, TakesOverRfcKindsOnly) {
     EXPECT_EQ(target.Value, "v");
     EXPECT_EQ(target.Path, "/p");
     EXPECT_EQ(target.Version, "1");
-    // The text handed over carries no expiry (kind 2 writes none), but the kind is copied.
-    EXPECT_EQ(target.Expires, "");
+    // The expiry and the kind come along although the server text of kind 2 writes neither.
+    EXPECT_EQ(target.Expires, "Sun, 06 Nov 1994 08:49:37 GMT");
     EXPECT_EQ(target.CookieKind, 2);
 
     TNetNetscapeCookie plain;

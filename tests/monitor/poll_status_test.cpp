@@ -4,12 +4,18 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <exception>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "tcp/net_exception.h"
 
 #include "support/scripted_server.h"
 #include "support/unit_sim_process.h"
@@ -143,27 +149,70 @@ TEST_F(PollStatusTest, BodiesDelimitedByTheCloseMakeThePollReconnect) {
     EXPECT_EQ(ErrorsAdded(), 0);
 }
 
-struct PasswordCase {
+struct CredentialsCase {
     const char* name;
+    const char* userName;
     const char* password;
     const char* authorization;
 };
 
-class PollPasswordTest : public PollStatusTest, public ::testing::WithParamInterface<PasswordCase> {};
+class PollCredentialsTest : public PollStatusTest, public ::testing::WithParamInterface<CredentialsCase> {};
 
-TEST_P(PollPasswordTest, PasswordGoesIntoTheUrlUnchangedAndReachesTheHeaderWhole) {
+TEST_P(PollCredentialsTest, EveryRequestGoesToTheConfiguredUnitWithTheCredentialsWhole) {
     ScriptedServer server({KeepAliveUnit(4)});
-    EXPECT_EQ(Poll(server.Port(), GetParam().password), 200);
+    EXPECT_EQ(PollStatus("127.0.0.1", GetParam().userName, GetParam().password, server.Port(), 2000, 2000), 200);
     server.Stop();
     ASSERT_EQ(server.Accepted(), 1);
-    EXPECT_NE(server.Transcripts().at(0).find("Authorization: Basic " + std::string(GetParam().authorization) + "\r\n"),
-              std::string::npos);
+    std::string expected;
+    for (const char* command : kCommands) expected += Head(command, server.Port(), GetParam().authorization);
+    EXPECT_EQ(server.Transcripts().at(0), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Passwords, PollPasswordTest,
-                         ::testing::Values(PasswordCase{"AtSign", "p@ss", "YWRtaW46cEBzcw=="},
-                                           PasswordCase{"Colon", "a:b", "YWRtaW46YTpi"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Credentials, PollCredentialsTest,
+    ::testing::Values(CredentialsCase{"AtSign", "admin", "p@ss", "YWRtaW46cEBzcw=="},
+                      CredentialsCase{"UrlCharacters", "admin", "p@ss/w?#:x", "YWRtaW46cEBzcy93PyM6eA=="},
+                      CredentialsCase{"UrlCharactersInTheUserName", "us/e?r#@", "p\\w", "dXMvZT9yI0A6cFx3"},
+                      CredentialsCase{"LongWithCommasAndDoubledBlanks", "admin",
+                                      "long  password,with,commas  and  doubled  blanks  that  runs  past  the  fold  width  x",
+                                      "YWRtaW46bG9uZyAgcGFzc3dvcmQsd2l0aCxjb21tYXMgIGFuZCAgZG91YmxlZCAgYmxhbmtzICB0aGF0"
+                                      "ICBydW5zICBwYXN0ICB0aGUgIGZvbGQgIHdpZHRoICB4"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The unit answers the first request and closes, then stops accepting: its listen queue is
+// full, so the poll's reconnect gets no answer at all until the unit goes away (after 5 s).
+TEST_F(PollStatusTest, ReconnectToAUnitThatStopsAcceptingEndsAtTheConnectLimit) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    std::atomic<bool> pollDone{false};
+    std::thread unit([&] {
+        const auto until = std::chrono::steady_clock::now() + 5s;
+        pollfd waiting{listener, POLLIN, 0};
+        if (::poll(&waiting, 1, 5000) == 1) {
+            ScriptedPeer peer(::accept(listener, nullptr, nullptr), until);
+            const int filler = ::socket(AF_INET, SOCK_STREAM, 0);
+            ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            peer.Send(Answer(BodyFor(peer.ReceiveUntil()), "Connection: close\r\n"));
+            peer.Close();
+            while (!pollDone && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(20ms);
+            ::close(filler);
+        }
+        ::close(listener);
+    });
+    std::exception_ptr failure;
+    PollStatusCapturing("127.0.0.1", "admin", "57203941", ntohs(address.sin_port), 300, 2000, failure);
+    pollDone = true;
+    unit.join();
+    EXPECT_EQ(Reading.Volt1, "12.0");
+    EXPECT_EQ(ErrorsAdded(), 1);
+    EXPECT_THROW(std::rethrow_exception(failure), ENetConnectTimeout);
+}
 
 TEST_F(PollStatusTest, NothingListeningCountsOneErrorAndGivesMinusOne) {
     EXPECT_EQ(Poll(UnusedPort()), -1);

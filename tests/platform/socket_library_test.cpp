@@ -6,9 +6,11 @@
 #include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -376,6 +378,19 @@ TEST_F(SocketLibraryTest, ASignalDoesNotEndABlockedReceive) {
 }
 
 TEST_F(SocketLibraryTest, SelectWorksForDescriptorNumbersAboveTheSetSize) {
+    // The usual soft limit is 1024 descriptors; the hard one lets a process raise it.
+    struct RaisedDescriptorLimit {
+        rlimit saved{};
+        RaisedDescriptorLimit() {
+            ::getrlimit(RLIMIT_NOFILE, &saved);
+            rlimit raised = saved;
+            if (raised.rlim_cur != RLIM_INFINITY && raised.rlim_cur < 2048) {
+                raised.rlim_cur = raised.rlim_max == RLIM_INFINITY ? 2048 : std::min<rlim_t>(2048, raised.rlim_max);
+                ::setrlimit(RLIMIT_NOFILE, &raised);
+            }
+        }
+        ~RaisedDescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &saved); }
+    } raisedLimit;
     std::vector<int> ballast;
     while (ballast.size() < 1100) {
         int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);

@@ -103,12 +103,20 @@ TEST_F(MemIniFileTest, StoreReplacesTheLastKeyInPlaceOrAppends) {
     EXPECT_EQ(ini->ReadText("S", "A", "-"), " spaced ");
 }
 
-TEST_F(MemIniFileTest, MissingFileGivesAnEmptyStoreAndAnEmptyFile) {
+TEST_F(MemIniFileTest, MissingFileGivesAnEmptyPrivateFileAndAnExistingOneKeepsItsMode) {
     TMemIniFile ini(Path());
     EXPECT_EQ(ini.ReadText("S", "k", "def"), "def");
     ini.WriteBack();
     EXPECT_TRUE(std::filesystem::exists(Path()));
     EXPECT_EQ(std::filesystem::file_size(Path()), 0u);
+    // It will hold a password in clear.
+    struct stat info {};
+    ASSERT_EQ(::stat(Path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(::chmod(Path().c_str(), 0644), 0);
+    ini.WriteBack();
+    ASSERT_EQ(::stat(Path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
 
     TMemIniFile unnamed("");
     EXPECT_THROW(unnamed.WriteBack(), EFCreateError);

@@ -32,7 +32,6 @@
 
 namespace quorvane {
 
-using platform::FromQString;
 using platform::ToQString;
 
 std::string SettingsFileName;
@@ -203,7 +202,9 @@ void TForm1::BuildControls() {
     SpeedButton1->setCheckable(true);
     SpeedButton1->setGeometry(8, 128, 84, 26);
     Name(SpeedButton1, "SpeedButton1", QStringLiteral("Get Status"));
-    connect(SpeedButton1, &QToolButton::clicked, this, [this] { platform::RunHandler([this] { SpeedButton1Click(); }); });
+    // On every change of state, not only on a click: a screen reader's toggle action changes
+    // the state without one.
+    connect(SpeedButton1, &QToolButton::toggled, this, [this] { platform::RunHandler([this] { SpeedButton1Click(); }); });
     SpeedButton2 = new QToolButton(GroupBox6);
     SpeedButton2->setText(QStringLiteral("Web Control"));
     SpeedButton2->setGeometry(96, 128, 84, 26);
@@ -372,8 +373,8 @@ void TForm1::LoadSettings() {
     struct TextSetting { const char* key; QLineEdit* box; };
     for (const TextSetting& setting : {TextSetting{"IPV4", Edit1}, TextSetting{"Port", Edit2},
                                        TextSetting{"UserName", Edit3}, TextSetting{"Pass", Edit4}}) {
-        setting.box->setText(ToQString(IniReadString(SettingsFileName, SettingsSectionName, setting.key,
-                                                     FromQString(setting.box->text()))));
+        boxBytes_.Show(*setting.box, IniReadString(SettingsFileName, SettingsSectionName, setting.key,
+                                                   boxBytes_.Bytes(*setting.box)));
     }
     struct NumberSetting { const char* key; platform::TUpDown* spinner; };
     for (const NumberSetting& setting : {NumberSetting{"Timeout", UDCt}, NumberSetting{"RTimeout", UDRt},
@@ -385,10 +386,10 @@ void TForm1::LoadSettings() {
 }
 
 void TForm1::SaveSettings() {
-    IniWriteString(SettingsFileName, SettingsSectionName, "IPV4", FromQString(Edit1->text()));
-    IniWriteString(SettingsFileName, SettingsSectionName, "Port", FromQString(Edit2->text()));
-    IniWriteString(SettingsFileName, SettingsSectionName, "UserName", FromQString(Edit3->text()));
-    IniWriteString(SettingsFileName, SettingsSectionName, "Pass", FromQString(Edit4->text()));
+    IniWriteString(SettingsFileName, SettingsSectionName, "IPV4", boxBytes_.Bytes(*Edit1));
+    IniWriteString(SettingsFileName, SettingsSectionName, "Port", boxBytes_.Bytes(*Edit2));
+    IniWriteString(SettingsFileName, SettingsSectionName, "UserName", boxBytes_.Bytes(*Edit3));
+    IniWriteString(SettingsFileName, SettingsSectionName, "Pass", boxBytes_.Bytes(*Edit4));
     IniWriteInteger(SettingsFileName, SettingsSectionName, "Timeout", UDCt->Position());
     IniWriteInteger(SettingsFileName, SettingsSectionName, "RTimeout", UDRt->Position());
     IniWriteInteger(SettingsFileName, SettingsSectionName, "Interval", UDInt->Position());
@@ -405,12 +406,15 @@ void TForm1::Brenwick1Click() { OpenURL(MakerHomePage); }
 void TForm1::Tessivo1Click() { OpenURL(UnitMakerHomePage); }
 
 void TForm1::SpeedButton1Click() {
+    // The button takes no focus, so a number just typed into a spinner's box has not been
+    // applied yet; the timer must start with the interval the box shows.
+    for (platform::TUpDown* spinner : {UDCt, UDRt, UDInt}) spinner->ApplyTyped();
     if (SpeedButton1->isChecked()) PollCycle();
     Timer1.SetEnabled(SpeedButton1->isChecked());
 }
 
 void TForm1::SpeedButton2Click() {
-    OpenURL("http://" + FromQString(Edit1->text()) + ":" + FromQString(Edit2->text()));
+    OpenURL("http://" + boxBytes_.Bytes(*Edit1) + ":" + boxBytes_.Bytes(*Edit2));
 }
 
 void TForm1::Timer1Timer() { PollCycle(); }
@@ -432,10 +436,10 @@ void TForm1::GBCountDblClick() {
 }
 
 void TForm1::PollCycle() {
-    const std::string host = FromQString(Edit1->text());
-    const std::string userName = FromQString(Edit3->text());
-    const std::string password = FromQString(Edit4->text());
-    const int32_t port = TextToIntDef(FromQString(Edit2->text()), 80);
+    const std::string host = boxBytes_.Bytes(*Edit1);
+    const std::string userName = boxBytes_.Bytes(*Edit3);
+    const std::string password = boxBytes_.Bytes(*Edit4);
+    const int32_t port = TextToIntDef(boxBytes_.Bytes(*Edit2), 80);
     const int32_t connectTimeout = static_cast<int32_t>(UDCt->Position()) * 1000;
     const int32_t readTimeout = static_cast<int32_t>(UDRt->Position()) * 1000;
     Timer1.SetEnabled(false);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "monitor/poll_outcome.h"
+#include "platform/gui/box_bytes.h"
 #include "platform/gui/gui_timer.h"
 #include "platform/gui/static_text.h"
 #include "platform/gui/up_down.h"
@@ -137,6 +138,8 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     PollFunction poll_;
+    // The settings' text boxes keep the bytes they were loaded with until the user edits them.
+    platform::TBoxBytes boxBytes_;
 };
 
 }  // namespace quorvane

@@ -93,7 +93,10 @@ void TUpDown::ShowPosition() {
 }
 
 void TUpDown::EditingFinished() {
-    if (!applyTyped_) return;
+    if (applyTyped_) ApplyTyped();
+}
+
+void TUpDown::ApplyTyped() {
     int16_t typed = 0;
     if (!ReadBuddy(typed)) {
         ShowPosition();  // an unusable number would otherwise stay on show

@@ -48,6 +48,9 @@ public:
 
     void SetOnChangingEx(ChangingEx handler) { onChangingEx_ = std::move(handler); }
     void SetApplyTypedOnEditingFinished(bool value) { applyTyped_ = value; }
+    // Proposes a number typed into the box through the changing event now, as the end of
+    // editing would: for a control that acts without taking the focus from the box.
+    void ApplyTyped();
 
     QLineEdit* Buddy() const { return buddy_; }
     QToolButton* UpButton() const { return up_; }

@@ -24,6 +24,7 @@
 
 #include "gui_test_support.h"
 #include "monitor/sensor_poll.h"
+#include "platform/code_page.h"
 #include "platform/gui/gui_text.h"
 #include "platform/locale_text.h"
 #include "support/scripted_server.h"
@@ -416,6 +417,82 @@ TEST_F(WindowTest, TimerIsOffDuringAPollAndDrivesPeriodicPolls) {
     const int stoppedAt = polls;
     QTest::qWait(1300);
     EXPECT_EQ(polls, stoppedAt);
+}
+
+// A poll that only records what the window handed it.
+struct PollCall {
+    std::string userName, password;
+    int32_t connectTimeout = 0, readTimeout = 0;
+};
+TForm1::PollFunction RecordingPoll(std::vector<PollCall>& calls) {
+    return [&calls](const std::string&, const std::string& userName, const std::string& password, int32_t,
+                    int32_t connectTimeout, int32_t readTimeout) {
+        calls.push_back(PollCall{userName, password, connectTimeout, readTimeout});
+        TPollOutcome outcome;
+        outcome.Code = 200;
+        outcome.Succeeded = true;
+        return outcome;
+    };
+}
+
+// "Get Status" takes no focus, so nothing ends the editing of the box typed into last.
+TEST_F(WindowTest, TypedNumbersCountForTheNextPollWithoutEnter) {
+    auto form = MakeForm();
+    std::vector<PollCall> calls;
+    form->SetPollFunction(RecordingPoll(calls));
+    for (auto [box, typed] : {std::pair{form->Memo2, "7"}, std::pair{form->Memo1, "3"}, std::pair{form->MemoInt, "5"}}) {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, typed);
+    }
+    QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].connectTimeout, 7000);
+    EXPECT_EQ(calls[0].readTimeout, 3000);
+    EXPECT_EQ(form->Timer1.Interval(), 5000u);
+    EXPECT_TRUE(form->Timer1.Enabled());
+}
+
+// Mouse, keyboard and a screen reader's toggle action all change the button's state; each
+// change runs the handler once.
+TEST_F(WindowTest, GetStatusRunsOnceForEveryChangeOfStateWhateverMadeIt) {
+    auto form = MakeForm();
+    std::vector<PollCall> calls;
+    form->SetPollFunction(RecordingPoll(calls));
+    QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(form->SpeedButton1)->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(form->SpeedButton1->isChecked());
+    EXPECT_EQ(calls.size(), 1u);
+    EXPECT_TRUE(form->Timer1.Enabled());
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_FALSE(form->Timer1.Enabled());
+    QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+    EXPECT_EQ(calls.size(), 2u);
+    EXPECT_TRUE(form->Timer1.Enabled());
+}
+
+// A Shift-JIS user name and a Latin-1 password: whatever the toolkit makes of them, a start,
+// a poll and an exit send and write back the very bytes of the file.
+TEST_F(WindowTest, SettingsBytesAreSentAndWrittenBackUnchanged) {
+    const std::string userName = "\x83\x65\x83\x58\x83\x67";  // "テスト" in Shift-JIS
+    const std::string password = "caf\xE9";
+    const std::string original =
+        SettingsText(ExecutableStem(), {"IPV4=127.0.0.1", "Port=80", "UserName=" + userName, "Pass=" + password,
+                                        "Timeout=2", "RTimeout=10", "Interval=60"});
+    testing::WriteFile(SettingsFile(), original);
+    std::vector<PollCall> calls;
+    {
+        platform::ScopedCodePage shiftJis(932);
+        auto form = MakeForm();
+        EXPECT_EQ(form->Edit3->text(), QString::fromUtf8("テスト"));
+        form->SetPollFunction(RecordingPoll(calls));
+        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+    }
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].userName, userName);
+    EXPECT_EQ(calls[0].password, password);
+    EXPECT_EQ(testing::ReadFile(SettingsFile()), original);
 }
 
 std::string SettingsText(const std::string& section, const std::vector<std::string>& lines) {
