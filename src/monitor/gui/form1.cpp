@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -17,6 +18,7 @@
 
 #include <cstdio>
 
+#include "monitor/gui/poll_watch.h"
 #include "monitor/ini_settings.h"
 #include "monitor/sensor_poll.h"
 #include "platform/gui/application.h"
@@ -141,6 +143,7 @@ platform::TPasswordCharStyle* PasswordStyle() {
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollStatusOutcome) {
     BuildControls();
+    pollWatch_ = std::make_unique<TPollWatch>(*this, *ReasonPanel, *StResult);
     platform::RunHandler([this] { FormCreate(); });
 }
 
@@ -430,6 +433,8 @@ void TForm1::GBCountDblClick() {
 }
 
 void TForm1::PollCycle() {
+    // Nothing inside a poll may start another (the anti-freeze lets the window live meanwhile).
+    if (pollWatch_->Polling()) return;
     const std::string host = FromQString(Edit1->text());
     const std::string userName = FromQString(Edit3->text());
     const std::string password = FromQString(Edit4->text());
@@ -441,15 +446,20 @@ void TForm1::PollCycle() {
     struct Closing {
         TForm1* form;
         ~Closing() {
+            form->pollWatch_->End();
             form->repaint();
             form->Timer1.SetEnabled(true);
         }
     } closing{this};
 
+    pollWatch_->Begin(host, port);
     const TPollOutcome outcome = poll_(host, userName, password, port, connectTimeout, readTimeout);
+    pollWatch_->End();
+
     const int32_t code = outcome.Code;
-    StResult->SetCaption(QStringLiteral("Response Code : ") + QString::number(code) + QChar(u'\r') +
-                         ToQString(TimeText()));
+    const QString time = ToQString(TimeText());
+    StResult->SetCaption(QStringLiteral("Response Code : ") + QString::number(code) + QChar(u'\r') + time);
+    pollWatch_->ShowOutcome(outcome, time);
     StResult->setAccessibleName(QStringLiteral("Response Code %1").arg(code));
     MemoInterval->clear();
     MemoInterval->setText(QString::number(PollCount));
@@ -493,6 +503,15 @@ bool TForm1::OpenURL(const std::string& url) {
     const bool success = result > 32;
     if (!success) platform::MessageDlg("Error..." + url, platform::TMsgDlgType::mtError, this);
     return success;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // Closed during a poll: the poll gives up at once and the window closes right after it.
+    if (pollWatch_ != nullptr && pollWatch_->DeferClose()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

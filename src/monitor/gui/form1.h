@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "monitor/poll_outcome.h"
@@ -13,6 +14,7 @@
 #include "platform/gui/up_down.h"
 
 class QAction;
+class QCloseEvent;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -23,6 +25,8 @@ class QToolButton;
 class QWidget;
 
 namespace quorvane {
+
+class TPollWatch;
 
 // Process-wide state of the window unit: the settings file and section names, computed when
 // the window is created and kept until the unit is finalised, after the window is gone.
@@ -128,8 +132,11 @@ private:
     void SaveSettings();
     void ShowLamp(int index, const std::string& reading);
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
     PollFunction poll_;
+    // Keeps the window alive during a poll and tells why one failed.
+    std::unique_ptr<TPollWatch> pollWatch_;
 };
 
 }  // namespace quorvane

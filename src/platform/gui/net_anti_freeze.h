@@ -1,0 +1,19 @@
+#pragma once
+
+#include "tcp/net_anti_freeze_base.h"
+
+namespace quorvane::platform {
+
+// The transport's anti-freeze for this toolkit: while a poll blocks the user-interface thread,
+// each process step lets the toolkit handle what keeps a window alive (paint and expose
+// events, timers, the desktop's liveness pings, close requests) but holds back the user's
+// clicks and keys, which wait in the queue until the poll has ended.
+class TNetAntiFreeze : public TNetAntiFreezeBase {
+public:
+    TNetAntiFreeze() = default;
+
+protected:
+    void Process() override;
+};
+
+}  // namespace quorvane::platform
