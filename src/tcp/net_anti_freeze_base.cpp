@@ -38,7 +38,10 @@ TNetAntiFreezeBase* TNetAntiFreezeBase::InUse() noexcept {
 bool TNetAntiFreezeBase::DoProcess(bool idle, bool force) {
     TNetAntiFreezeBase* antiFreeze = InUse();
     if (antiFreeze == nullptr) return false;
-    if (idle || force || !antiFreeze->OnlyWhenIdle()) {
+    const auto now = std::chrono::steady_clock::now();
+    if (idle || force || !antiFreeze->OnlyWhenIdle() ||
+        now - antiFreeze->lastProcess_ >= std::chrono::milliseconds(antiFreeze->IdleTimeOut())) {
+        antiFreeze->lastProcess_ = now;
         antiFreeze->Process();
         // The step may have ended the program's interest in the one it ran for.
         antiFreeze = InUse();

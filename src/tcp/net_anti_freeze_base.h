@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 
 namespace quorvane {
@@ -50,7 +51,10 @@ public:
     // the caller is the process's main thread; nullptr otherwise.
     static TNetAntiFreezeBase* InUse() noexcept;
     // The hook: with one in use, runs its process step after an idle wait, always when it
-    // does not wait for idleness, or when forced. True when the caller is to give up its wait.
+    // does not wait for idleness, when forced, or when IdleTimeOut has passed since the last
+    // step (a peer that trickles its bytes faster than that never leaves a wait idle, and
+    // would otherwise starve the interface for the whole exchange). True when the caller is to
+    // give up its wait.
     static bool DoProcess(bool idle, bool force = false);
 
 protected:
@@ -63,6 +67,7 @@ private:
     int32_t idleTimeOut_ = DefaultIdleTimeOut;
     bool onlyWhenIdle_ = true;
     std::atomic<bool> aborted_{false};
+    std::chrono::steady_clock::time_point lastProcess_{};
 };
 
 }  // namespace quorvane
