@@ -438,7 +438,8 @@ void TForm1::PollCycle() {
     const std::string host = FromQString(Edit1->text());
     const std::string userName = FromQString(Edit3->text());
     const std::string password = FromQString(Edit4->text());
-    const int32_t port = TextToIntDef(FromQString(Edit2->text()), 80);
+    const std::string portText = FromQString(Edit2->text());
+    const int32_t port = TextToIntDef(portText, 80);
     const int32_t connectTimeout = static_cast<int32_t>(UDCt->Position()) * 1000;
     const int32_t readTimeout = static_cast<int32_t>(UDRt->Position()) * 1000;
     Timer1.SetEnabled(false);
@@ -452,7 +453,7 @@ void TForm1::PollCycle() {
         }
     } closing{this};
 
-    pollWatch_->Begin(host, port);
+    pollWatch_->Begin(host, port, portText);
     const TPollOutcome outcome = poll_(host, userName, password, port, connectTimeout, readTimeout);
     pollWatch_->End();
 

@@ -7,6 +7,7 @@
 
 #include "platform/gui/gui_text.h"
 #include "platform/gui/net_anti_freeze.h"
+#include "text/mem_ini_file.h"
 
 namespace quorvane {
 
@@ -48,9 +49,13 @@ TPollWatch::TPollWatch(QWidget& window, QLabel& reasonPanel, QWidget& result)
 
 TPollWatch::~TPollWatch() { End(); }
 
-void TPollWatch::Begin(const std::string& host, int32_t port) {
+void TPollWatch::Begin(const std::string& host, int32_t port, const std::string& portText) {
     polling_ = true;
     waitingText_ = QStringLiteral("Waiting for %1:%2\u2026").arg(platform::ToQString(host)).arg(port);
+    portNote_.clear();
+    if (!TCustomIniFile::ParseNumber(portText).has_value()) {
+        portNote_ = QStringLiteral("Port '%1' is not a number (port %2 was asked): ").arg(platform::ToQString(portText)).arg(port);
+    }
     qApp->installEventFilter(this);
     busyTimer_.start();
 }
@@ -63,7 +68,7 @@ void TPollWatch::End() {
     if (busyShown_) {
         busyShown_ = false;
         QApplication::restoreOverrideCursor();
-        SetPanel(panelBeforeBusy_);
+        if (reasonPanel_.text() == waitingText_) SetPanel(panelBeforeBusy_);
     }
     if (closeRequested_) {
         closeRequested_ = false;
@@ -75,8 +80,8 @@ void TPollWatch::End() {
 void TPollWatch::ShowOutcome(const TPollOutcome& outcome, const QString& timeText) {
     if (!outcome.Succeeded) {
         failureShown_ = true;
-        const QString reason = outcome.FailureReason.empty() ? QStringLiteral("The poll failed")
-                                                             : platform::ToQString(outcome.FailureReason);
+        const QString reason = portNote_ + (outcome.FailureReason.empty() ? QStringLiteral("The poll failed")
+                                                                          : platform::ToQString(outcome.FailureReason));
         SetPanel(reason);
         result_.setAccessibleDescription(reason);
     } else if (failureShown_) {

@@ -35,8 +35,9 @@ public:
     ~TPollWatch() override;
 
     bool Polling() const { return polling_; }
-    // The unit the poll asks, for the busy sign.
-    void Begin(const std::string& host, int32_t port);
+    // The unit the poll asks, for the busy sign; portText as typed, for a reason that says it
+    // was not a number (the poll then asks port 80).
+    void Begin(const std::string& host, int32_t port, const std::string& portText);
     // Safe to call more than once; a close asked for during the poll follows right after.
     void End();
     // After a failure: the reason. After a good poll that follows a failure: when it succeeded
@@ -59,6 +60,7 @@ private:
     std::unique_ptr<platform::TNetAntiFreeze> antiFreeze_;
     QTimer busyTimer_;
     QString waitingText_;
+    QString portNote_;
     QString panelBeforeBusy_;
     bool polling_ = false;
     bool busyShown_ = false;

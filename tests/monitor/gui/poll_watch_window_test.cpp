@@ -194,6 +194,8 @@ TEST_F(PollWatchTest, ReasonTellsWhyAPollFailed) {
         return form->ReasonPanel->text().toStdString();
     };
     EXPECT_EQ(reasonAfterPoll(), "Connection refused (10061)");
+    form->Edit2->setText(QStringLiteral("abc"));
+    EXPECT_EQ(reasonAfterPoll().rfind("Port 'abc' is not a number", 0), 0u) << form->ReasonPanel->text().toStdString();
     {
         ScriptedServer silent({[](ScriptedPeer& peer) {
             peer.ReceiveUntil();
@@ -217,7 +219,7 @@ TEST_F(PollWatchTest, ReasonTellsWhyAPollFailed) {
     EXPECT_EQ(reasonAfterPoll(), "401 Unauthorized: check user name and password");
     form->Edit4->setText(QStringLiteral("other"));
     EXPECT_EQ(reasonAfterPoll().rfind("Good poll at ", 0), 0u) << form->ReasonPanel->text().toStdString();
-    EXPECT_EQ(ErrorCount, 4);
+    EXPECT_EQ(ErrorCount, 5);
 }
 
 }  // namespace
