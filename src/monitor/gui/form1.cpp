@@ -143,7 +143,7 @@ platform::TPasswordCharStyle* PasswordStyle() {
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollStatusOutcome) {
     BuildControls();
-    pollWatch_ = std::make_unique<TPollWatch>(*this, *ReasonPanel, *StResult);
+    pollWatch_ = std::make_unique<TPollWatch>(*this, *ReasonPanel, *StatusBar1Panel, *StResult);
     platform::RunHandler([this] { FormCreate(); });
 }
 
@@ -335,7 +335,11 @@ void TForm1::BuildControls() {
     statusBar()->addWidget(StatusBar1Panel, 1);
     ReasonPanel = new QLabel(statusBar());
     Name(ReasonPanel, "ReasonPanel", QStringLiteral("Poll result"));
-    statusBar()->addWidget(ReasonPanel, 0);
+    // Neither text may widen the fixed-size window; a reason takes the maker's notice's place.
+    StatusBar1Panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    ReasonPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    ReasonPanel->hide();
+    statusBar()->addWidget(ReasonPanel, 1);
 
     Timer1.SetEnabled(false);
     Timer1.SetInterval(0);
@@ -480,10 +484,7 @@ void TForm1::PollCycle() {
     for (int i = 1; i <= 16; ++i) ShowLamp(i, Reading.Input(i));
 }
 
-void TForm1::ShowNotice(const QString& text) {
-    ReasonPanel->setText(text);
-    ReasonPanel->setAccessibleDescription(text);
-}
+void TForm1::ShowNotice(const QString& text) { pollWatch_->ShowInPanel(text); }
 
 void TForm1::ShowLamp(int index, const std::string& reading) {
     QFrame* lamp = D[index - 1];

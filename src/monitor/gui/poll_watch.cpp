@@ -38,8 +38,8 @@ bool IsUserInput(QEvent::Type type) {
 
 }  // namespace
 
-TPollWatch::TPollWatch(QWidget& window, QLabel& reasonPanel, QWidget& result)
-    : window_(window), reasonPanel_(reasonPanel), result_(result) {
+TPollWatch::TPollWatch(QWidget& window, QLabel& reasonPanel, QWidget& makerNotice, QWidget& result)
+    : window_(window), reasonPanel_(reasonPanel), makerNotice_(makerNotice), result_(result) {
     // One per process; a second window (only tests make one) polls without it.
     if (TNetAntiFreezeBase::Current() == nullptr) antiFreeze_ = std::make_unique<platform::TNetAntiFreeze>();
     busyTimer_.setSingleShot(true);
@@ -54,7 +54,7 @@ void TPollWatch::Begin(const std::string& host, int32_t port, const std::string&
     waitingText_ = QStringLiteral("Waiting for %1:%2\u2026").arg(platform::ToQString(host)).arg(port);
     portNote_.clear();
     if (!TCustomIniFile::ParseNumber(portText).has_value()) {
-        portNote_ = QStringLiteral("Port '%1' is not a number (port %2 was asked): ").arg(platform::ToQString(portText)).arg(port);
+        portNote_ = QStringLiteral("Port '%1' is not a number; port %2: ").arg(platform::ToQString(portText)).arg(port);
     }
     qApp->installEventFilter(this);
     busyTimer_.start();
@@ -68,7 +68,7 @@ void TPollWatch::End() {
     if (busyShown_) {
         busyShown_ = false;
         QApplication::restoreOverrideCursor();
-        if (reasonPanel_.text() == waitingText_) SetPanel(panelBeforeBusy_);
+        if (reasonPanel_.text() == waitingText_) ShowInPanel(panelBeforeBusy_);
     }
     if (closeRequested_) {
         closeRequested_ = false;
@@ -82,11 +82,11 @@ void TPollWatch::ShowOutcome(const TPollOutcome& outcome, const QString& timeTex
         failureShown_ = true;
         const QString reason = portNote_ + (outcome.FailureReason.empty() ? QStringLiteral("The poll failed")
                                                                           : platform::ToQString(outcome.FailureReason));
-        SetPanel(reason);
+        ShowInPanel(reason);
         result_.setAccessibleDescription(reason);
     } else if (failureShown_) {
         const QString text = QStringLiteral("Good poll at ") + timeText;
-        SetPanel(text);
+        ShowInPanel(text);
         result_.setAccessibleDescription(text);
     }
 }
@@ -103,12 +103,16 @@ void TPollWatch::ShowBusy() {
     busyShown_ = true;
     QApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
     panelBeforeBusy_ = reasonPanel_.text();
-    SetPanel(waitingText_);
+    ShowInPanel(waitingText_);
 }
 
-void TPollWatch::SetPanel(const QString& text) {
+void TPollWatch::ShowInPanel(const QString& text) {
     reasonPanel_.setText(text);
     reasonPanel_.setAccessibleDescription(text);
+    // The full line where the panel is too narrow for it.
+    reasonPanel_.setToolTip(text);
+    reasonPanel_.setVisible(!text.isEmpty());
+    makerNotice_.setVisible(text.isEmpty());
 }
 
 bool TPollWatch::eventFilter(QObject* watched, QEvent* event) {

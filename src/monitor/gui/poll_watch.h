@@ -29,9 +29,10 @@ public:
     // A poll shorter than this shows no busy sign: it would only flicker.
     static constexpr int BusyDelayMs = 300;
 
-    // reasonPanel shows the reason, result (the response code text) takes it as its
-    // accessible description so that a screen reader says it with the code.
-    TPollWatch(QWidget& window, QLabel& reasonPanel, QWidget& result);
+    // reasonPanel shows the reason in the place of makerNotice, which comes back when the
+    // panel is emptied; result (the response code text) takes the reason as its accessible
+    // description so that a screen reader says it with the code.
+    TPollWatch(QWidget& window, QLabel& reasonPanel, QWidget& makerNotice, QWidget& result);
     ~TPollWatch() override;
 
     bool Polling() const { return polling_; }
@@ -46,16 +47,19 @@ public:
     // For the window's close request: true when a poll runs; the poll is then told to give up
     // and the window closes as soon as it has ended.
     bool DeferClose();
+    // Any line in the reason panel (the window's one-off notices too); empty brings back the
+    // maker's notice.
+    void ShowInPanel(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ShowBusy();
-    void SetPanel(const QString& text);
 
     QWidget& window_;
     QLabel& reasonPanel_;
+    QWidget& makerNotice_;
     QWidget& result_;
     std::unique_ptr<platform::TNetAntiFreeze> antiFreeze_;
     QTimer busyTimer_;
