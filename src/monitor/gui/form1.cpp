@@ -484,7 +484,9 @@ void TForm1::PollCycle() {
     for (int i = 1; i <= 16; ++i) ShowLamp(i, Reading.Input(i));
 }
 
-void TForm1::ShowNotice(const QString& text) { pollWatch_->ShowInPanel(text); }
+void TForm1::ShowNotice(const QString& text) {
+    if (pollWatch_ != nullptr) pollWatch_->ShowInPanel(text);
+}
 
 void TForm1::ShowLamp(int index, const std::string& reading) {
     QFrame* lamp = D[index - 1];
