@@ -28,13 +28,23 @@ std::string OneLine(const std::string& text) {
 }
 
 // "Socket Error # 10061\r\nConnection refused." reads "Connection refused (10061)".
-std::string SocketReason(const ENetSocketError& error) {
-    const std::string& message = error.Message();
+std::string SocketReason(const std::string& message, int32_t code) {
     const size_t lineBreak = message.find('\n');
     std::string text = lineBreak == std::string::npos ? std::string() : OneLine(message.substr(lineBreak + 1));
     if (!text.empty() && text.back() == '.') text.pop_back();
     if (text.empty()) return OneLine(message);
-    return Format("%s (%d)", text.c_str(), error.LastError());
+    return Format("%s (%d)", text.c_str(), code);
+}
+
+// A timed connect carries the connect thread's socket error as its bare message.
+std::string ConnectReason(const std::string& message) {
+    static const std::string prefix = "Socket Error # ";
+    if (message.rfind(prefix, 0) != 0) return OneLine(message);
+    int32_t code = 0;
+    for (size_t i = prefix.size(); i < message.size() && message[i] >= '0' && message[i] <= '9' && code < 100000; ++i) {
+        code = code * 10 + (message[i] - '0');
+    }
+    return SocketReason(message, code);
 }
 
 // "HTTP/1.1 401 Unauthorized" reads "401 Unauthorized", with a hint for the codes a user can act on.
@@ -59,7 +69,9 @@ std::string DescribePollFailure(const std::exception_ptr& error, int32_t code) {
     try {
         if (error) std::rethrow_exception(error);
     } catch (const ENetSocketError& e) {
-        return SocketReason(e);
+        return SocketReason(e.Message(), e.LastError());
+    } catch (const ENetConnectException& e) {
+        return ConnectReason(e.Message());
     } catch (const ENetHTTPProtocolException& e) {
         return ProtocolReason(e);
     } catch (const ENetHTTPResponseTooLarge& e) {

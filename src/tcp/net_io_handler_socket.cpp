@@ -1,7 +1,9 @@
 #include "tcp/net_io_handler_socket.h"
 
+#include <algorithm>
 #include <chrono>
 
+#include "tcp/net_anti_freeze_base.h"
 #include "tcp/net_connect_thread.h"
 #include "tcp/net_exception.h"
 
@@ -12,6 +14,9 @@ namespace {
 // The longest the waiting thread sleeps between looks at the connect thread; it wakes earlier
 // as soon as the connect thread finishes.
 constexpr int32_t kConnectSlice = 125;
+
+// What a connect without limit becomes while a user interface waits on it.
+constexpr int32_t kAntiFreezeConnectLimit = 120000;
 
 }  // namespace
 
@@ -62,6 +67,10 @@ void TNetIOHandlerSocket::ConnectPeer(const std::string& host, int32_t port, con
     ReportStatus(TNetStatus::hsConnecting, handle.RemoteIP());
     if (timeout != -1 && timeout != 0) {
         TimedConnect(timeout);
+    } else if (TNetAntiFreezeBase::InUse() != nullptr) {
+        // A connect without limit would hold the user interface for as long as the platform
+        // tries; on the connect thread the interface keeps its turns.
+        TimedConnect(kAntiFreezeConnectLimit);
     } else {
         SocketStack->CheckSocketResult(handle.ConnectRemote(NetAddressFamilyIPv4));
     }
@@ -70,7 +79,8 @@ void TNetIOHandlerSocket::ConnectPeer(const std::string& host, int32_t port, con
 void TNetIOHandlerSocket::TimedConnect(int32_t timeout) {
     auto thread = std::make_unique<TNetConnectThread>(socketHandle_.get());
     thread->Start();
-    const int32_t slice = kConnectSlice;
+    const TNetAntiFreezeBase* antiFreeze = TNetAntiFreezeBase::InUse();
+    const int32_t slice = antiFreeze != nullptr ? std::min(antiFreeze->IdleTimeOut(), kConnectSlice) : kConnectSlice;
     int32_t remaining = timeout == -2 ? slice + 1 : timeout;
     while (remaining > slice) {
         if (thread->WaitFinished(std::chrono::milliseconds(slice))) {
@@ -78,6 +88,12 @@ void TNetIOHandlerSocket::TimedConnect(int32_t timeout) {
             break;
         }
         remaining = timeout == -2 ? slice + 1 : remaining - slice;
+        if (TNetAntiFreezeBase::DoProcess(true)) {
+            thread->Terminate();
+            CloseHandler();
+            thread->WaitFor();
+            throw ENetClosedSocket("Disconnected.");
+        }
     }
     if (remaining > 0) {
         thread->WaitFinished(std::chrono::milliseconds(remaining));

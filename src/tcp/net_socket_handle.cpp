@@ -1,8 +1,11 @@
 #include "tcp/net_socket_handle.h"
 
+#include <algorithm>
+#include <chrono>
 #include <vector>
 
 #include "rtl/format.h"
+#include "tcp/net_anti_freeze_base.h"
 #include "tcp/net_exception.h"
 
 namespace quorvane {
@@ -78,8 +81,44 @@ bool TNetSocketHandle::IsReadable(int32_t timeout) {
     if (!HasDescriptor()) {
         throw ENetConnClosedGracefully("Connection Closed Gracefully.");
     }
-    std::vector<TNetSocket> readList{Descriptor()};
-    return SocketStack->SelectSockets(&readList, nullptr, nullptr, timeout) == 1;
+    TNetAntiFreezeBase* antiFreeze = TNetAntiFreezeBase::InUse();
+    if (antiFreeze == nullptr) {
+        std::vector<TNetSocket> readList{Descriptor()};
+        return SocketStack->SelectSockets(&readList, nullptr, nullptr, timeout) == 1;
+    }
+    // Every piece of the wait, a limited one included, lasts at most IdleTimeOut: one long
+    // piece of limit - IdleTimeOut first would leave the user interface dead for nearly the
+    // whole read limit.
+    using Clock = std::chrono::steady_clock;
+    const bool limited = timeout != NetSelectNoLimit && timeout >= 0;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limited ? timeout : 0);
+    for (;;) {
+        int32_t piece = antiFreeze->IdleTimeOut();
+        if (limited) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            piece = static_cast<int32_t>(std::clamp<int64_t>(left, 0, piece));
+        }
+        std::vector<TNetSocket> readList{Descriptor()};
+        const int32_t result = SocketStack->SelectSockets(&readList, nullptr, nullptr, piece);
+        const bool readable = result == 1;
+        if (TNetAntiFreezeBase::DoProcess(!readable)) {
+            Release();
+            throw ENetClosedSocket("Disconnected.");
+        }
+        if (result != 0 || (limited && Clock::now() >= deadline)) return readable;
+        if (!HasDescriptor()) {
+            throw ENetConnClosedGracefully("Connection Closed Gracefully.");
+        }
+        antiFreeze = TNetAntiFreezeBase::InUse();
+        if (antiFreeze == nullptr) {
+            // Switched off during the wait: the rest of it in one piece, as without one.
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            std::vector<TNetSocket> rest{Descriptor()};
+            return SocketStack->SelectSockets(&rest, nullptr, nullptr,
+                                              limited ? static_cast<int32_t>(std::max<int64_t>(left, 0))
+                                                      : NetSelectNoLimit) == 1;
+        }
+    }
 }
 
 void TNetSocketHandle::Release() {

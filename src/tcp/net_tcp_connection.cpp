@@ -8,6 +8,7 @@
 
 #include "platform/file_system.h"
 #include "rtl/format.h"
+#include "tcp/net_anti_freeze_base.h"
 #include "tcp/net_exception.h"
 #include "tcp/net_io_handler_socket.h"
 #include "tcp/net_stack.h"
@@ -435,6 +436,10 @@ void TNetTCPConnection::WriteBytes(const void* buffer, int32_t count, bool now) 
             throw ENetNotConnected("Not Connected");
         }
         int32_t sent = ioHandler_->SendSome(data + offset, count - offset);
+        if (TNetAntiFreezeBase::DoProcess(false)) {
+            DropSocket();
+            throw ENetClosedSocket("Disconnected.");
+        }
         peerClosed_ = (sent == 0);
         CheckPeerClose(true, false);
         if (sent < 0) {

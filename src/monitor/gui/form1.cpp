@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -18,6 +19,7 @@
 #include <cstdio>
 
 #include "monitor/gui/alarm_monitor.h"
+#include "monitor/gui/poll_watch.h"
 #include "monitor/ini_settings.h"
 #include "monitor/sensor_poll.h"
 #include "platform/gui/application.h"
@@ -141,6 +143,7 @@ platform::TPasswordCharStyle* PasswordStyle() {
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollStatusOutcome) {
     BuildControls();
+    pollWatch_ = std::make_unique<TPollWatch>(*this, *ReasonPanel, *StatusBar1Panel, *StResult);
     platform::RunHandler([this] { FormCreate(); });
     Alarms = std::make_unique<TAlarmMonitor>(*this);
 }
@@ -335,7 +338,11 @@ void TForm1::BuildControls() {
     statusBar()->addWidget(StatusBar1Panel, 1);
     ReasonPanel = new QLabel(statusBar());
     Name(ReasonPanel, "ReasonPanel", QStringLiteral("Poll result"));
-    statusBar()->addWidget(ReasonPanel, 0);
+    // Neither text may widen the fixed-size window; a reason takes the maker's notice's place.
+    StatusBar1Panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    ReasonPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    ReasonPanel->hide();
+    statusBar()->addWidget(ReasonPanel, 1);
 
     Timer1.SetEnabled(false);
     Timer1.SetInterval(0);
@@ -436,10 +443,13 @@ void TForm1::GBCountDblClick() {
 }
 
 void TForm1::PollCycle() {
+    // Nothing inside a poll may start another (the anti-freeze lets the window live meanwhile).
+    if (pollWatch_->Polling()) return;
     const std::string host = boxBytes_.Bytes(*Edit1);
     const std::string userName = boxBytes_.Bytes(*Edit3);
     const std::string password = boxBytes_.Bytes(*Edit4);
-    const int32_t port = TextToIntDef(boxBytes_.Bytes(*Edit2), 80);
+    const std::string portText = boxBytes_.Bytes(*Edit2);
+    const int32_t port = TextToIntDef(portText, 80);
     const int32_t connectTimeout = static_cast<int32_t>(UDCt->Position()) * 1000;
     const int32_t readTimeout = static_cast<int32_t>(UDRt->Position()) * 1000;
     Timer1.SetEnabled(false);
@@ -447,16 +457,21 @@ void TForm1::PollCycle() {
     struct Closing {
         TForm1* form;
         ~Closing() {
+            form->pollWatch_->End();
             form->repaint();
             form->Timer1.SetEnabled(true);
         }
     } closing{this};
 
+    pollWatch_->Begin(host, port, portText);
     const TPollOutcome outcome = poll_(host, userName, password, port, connectTimeout, readTimeout);
+    pollWatch_->End();
     if (Alarms) Alarms->AfterPoll(outcome, host, port);
+
     const int32_t code = outcome.Code;
-    StResult->SetCaption(QStringLiteral("Response Code : ") + QString::number(code) + QChar(u'\r') +
-                         ToQString(TimeText()));
+    const QString time = ToQString(TimeText());
+    StResult->SetCaption(QStringLiteral("Response Code : ") + QString::number(code) + QChar(u'\r') + time);
+    pollWatch_->ShowOutcome(outcome, time);
     StResult->setAccessibleName(QStringLiteral("Response Code %1").arg(code));
     MemoInterval->clear();
     MemoInterval->setText(QString::number(PollCount));
@@ -477,8 +492,7 @@ void TForm1::PollCycle() {
 }
 
 void TForm1::ShowNotice(const QString& text) {
-    ReasonPanel->setText(text);
-    ReasonPanel->setAccessibleDescription(text);
+    if (pollWatch_ != nullptr) pollWatch_->ShowInPanel(text);
 }
 
 void TForm1::ShowLamp(int index, const std::string& reading) {
@@ -500,6 +514,15 @@ bool TForm1::OpenURL(const std::string& url) {
     const bool success = result > 32;
     if (!success) platform::MessageDlg("Error..." + url, platform::TMsgDlgType::mtError, this);
     return success;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // Closed during a poll: the poll gives up at once and the window closes right after it.
+    if (pollWatch_ != nullptr && pollWatch_->DeferClose()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

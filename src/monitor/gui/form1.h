@@ -15,6 +15,7 @@
 #include "platform/gui/up_down.h"
 
 class QAction;
+class QCloseEvent;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -27,6 +28,7 @@ class QWidget;
 namespace quorvane {
 
 class TAlarmMonitor;
+class TPollWatch;
 
 // Process-wide state of the window unit: the settings file and section names, computed when
 // the window is created and kept until the unit is finalised, after the window is gone.
@@ -136,10 +138,13 @@ private:
     void SaveSettings();
     void ShowLamp(int index, const std::string& reading);
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
     PollFunction poll_;
     // The settings' text boxes keep the bytes they were loaded with until the user edits them.
     platform::TBoxBytes boxBytes_;
+    // Keeps the window alive during a poll and tells why one failed.
+    std::unique_ptr<TPollWatch> pollWatch_;
 };
 
 }  // namespace quorvane

@@ -8,7 +8,7 @@
 
 #include "monitor/gui/form1.h"
 #include "platform/gui/application.h"
-#include "platform/gui/termination_request.h"
+#include "platform/gui/termination_signal.h"
 
 int main(int argc, char** argv) {
     using namespace quorvane;
@@ -30,8 +30,8 @@ int main(int argc, char** argv) {
                 form->move(available.center() - form->rect().center());
             }
             form->show();
-            // The end of the desktop session closes the window as its close button would.
-            platform::TTerminationRequest termination([&form] { form->close(); });
+            // Ended from outside (SIGTERM, the session's end): as if the window were closed.
+            platform::TTerminationSignal termination([window = form.get()] { window->close(); });
             exitCode = application.Run();
             // Destroying the window saves the settings while their file name is still known,
             // and while the application (the error box's title) still exists.

@@ -34,11 +34,14 @@ std::vector<platform::DialogRequest>& RecordedDialogs() {
 
 void ClearRecordedDialogs() { RecordedDialogs().clear(); }
 
-FakeOpener::FakeOpener(int exitCode) : directory_(MakeDirectory()), previousPath_(CurrentPath()) {
+FakeOpener::FakeOpener(int exitCode, int runSeconds) : directory_(MakeDirectory()), previousPath_(CurrentPath()) {
     const std::string script = directory_ + "/xdg-open";
     {
         std::ofstream out(script);
-        out << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" << directory_ << "/calls'\nexit " << exitCode << "\n";
+        out << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" << directory_ << "/calls'\n";
+        out << "echo $$ > '" << directory_ << "/pid'\n";
+        if (runSeconds > 0) out << "sleep " << runSeconds << "\n";
+        out << "exit " << exitCode << "\n";
     }
     chmod(script.c_str(), 0755);
     setenv("PATH", (directory_ + ":" + previousPath_).c_str(), 1);
@@ -55,6 +58,13 @@ std::vector<std::string> FakeOpener::Calls() const {
     std::ifstream in(directory_ + "/calls");
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+int FakeOpener::LastPid() const {
+    std::ifstream in(directory_ + "/pid");
+    int pid = 0;
+    in >> pid;
+    return pid;
 }
 
 NoOpener::NoOpener() : directory_(MakeDirectory()), previousPath_(CurrentPath()) {

@@ -13,16 +13,19 @@ std::vector<platform::DialogRequest>& RecordedDialogs();
 void ClearRecordedDialogs();
 
 // Puts a fake "xdg-open" first on PATH for the lifetime of the object. The fake appends its
-// arguments, one line per call, to the record file and exits with the given code.
+// arguments, one line per call, to the record file and exits with the given code, after
+// running for runSeconds (as an opener that keeps the browser in its foreground does).
 class FakeOpener {
 public:
-    explicit FakeOpener(int exitCode);
+    explicit FakeOpener(int exitCode, int runSeconds = 0);
     ~FakeOpener();
     FakeOpener(const FakeOpener&) = delete;
     FakeOpener& operator=(const FakeOpener&) = delete;
 
     // The lines recorded so far, one per call.
     std::vector<std::string> Calls() const;
+    // The process id of the last call, 0 before any.
+    int LastPid() const;
 
 private:
     std::string directory_;

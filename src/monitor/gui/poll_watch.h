@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "monitor/poll_outcome.h"
+
+class QLabel;
+class QWidget;
+
+namespace quorvane {
+
+namespace platform {
+class TNetAntiFreeze;
+}
+
+// What the window does around a poll so that the user sees it is alive and, when the unit is
+// not, why: it keeps the window painting while the transport waits (the anti-freeze), keeps
+// clicks and keys from starting anything inside the poll, shows a busy sign when the poll
+// takes a while, ends the poll at once when the window is asked to close, and puts the
+// reason of a failed poll into the reason panel.
+class TPollWatch : public QObject {
+public:
+    // A poll shorter than this shows no busy sign: it would only flicker.
+    static constexpr int BusyDelayMs = 300;
+
+    // reasonPanel shows the reason in the place of makerNotice, which comes back when the
+    // panel is emptied; result (the response code text) takes the reason as its accessible
+    // description so that a screen reader says it with the code.
+    TPollWatch(QWidget& window, QLabel& reasonPanel, QWidget& makerNotice, QWidget& result);
+    ~TPollWatch() override;
+
+    bool Polling() const { return polling_; }
+    // The unit the poll asks, for the busy sign; portText as typed, for a reason that says it
+    // was not a number (the poll then asks port 80).
+    void Begin(const std::string& host, int32_t port, const std::string& portText);
+    // Safe to call more than once; a close asked for during the poll follows right after.
+    void End();
+    // After a failure: the reason. After a good poll that follows a failure: when it succeeded
+    // (timeText). Before the first failure the panel is left as it is.
+    void ShowOutcome(const TPollOutcome& outcome, const QString& timeText);
+    // For the window's close request: true when a poll runs; the poll is then told to give up
+    // and the window closes as soon as it has ended.
+    bool DeferClose();
+    // Any line in the reason panel (the window's one-off notices too); empty brings back the
+    // maker's notice.
+    void ShowInPanel(const QString& text);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ShowBusy();
+
+    QWidget& window_;
+    QLabel& reasonPanel_;
+    QWidget& makerNotice_;
+    QWidget& result_;
+    std::unique_ptr<platform::TNetAntiFreeze> antiFreeze_;
+    QTimer busyTimer_;
+    QString waitingText_;
+    QString portNote_;
+    QString panelBeforeBusy_;
+    bool polling_ = false;
+    bool busyShown_ = false;
+    bool closeRequested_ = false;
+    bool failureShown_ = false;
+};
+
+}  // namespace quorvane
