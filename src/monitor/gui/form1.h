@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "monitor/poll_outcome.h"
@@ -23,6 +24,9 @@ class QToolButton;
 class QWidget;
 
 namespace quorvane {
+
+class THistoryPage;
+class THistoryRecorder;
 
 // Process-wide state of the window unit: the settings file and section names, computed when
 // the window is created and kept until the unit is finalised, after the window is gone.
@@ -96,6 +100,7 @@ public:
 
     QTabWidget* PageControl1 = nullptr;
     QWidget* TabSheet1 = nullptr;
+    THistoryPage* HistoryPage = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QFrame* D[16] = {};  // D_01 .. D_16
     QGroupBox* GBCount = nullptr;
@@ -130,6 +135,7 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     PollFunction poll_;
+    std::unique_ptr<THistoryRecorder> history_;  // beside the settings file, from FormCreate on
 };
 
 }  // namespace quorvane
