@@ -7,7 +7,7 @@ namespace quorvane {
 
 namespace {
 
-constexpr int64_t kMinuteMs = 60'000;
+constexpr int64_t kTenMinutesMs = 600'000;
 constexpr int64_t kHourMs = 3'600'000;
 
 const std::array<std::string, kHistoryFieldCount>& FieldNames() {
@@ -164,54 +164,78 @@ TSqliteStatement& THistoryStore::Statement(const std::string& sql) {
 
 void THistoryStore::Record(const TPollOutcome& outcome, const TReadingRecord& reading,
                            const std::vector<TAlarmEvent>& events) {
-    const int64_t before = Count();
+    Count();
     try {
         TSqliteTransaction transaction(*db_);
-        std::array<std::optional<double>, kHistoryFieldCount> numbers;
-        TSqliteStatement& insert = Statement(InsertPollSql());
-        insert.Bind(1, outcome.StartedAtMs);
-        insert.Bind(2, outcome.DurationMs);
-        insert.Bind(3, static_cast<int64_t>(outcome.Code));
-        if (outcome.Succeeded) insert.BindNull(4);
-        else insert.Bind(4, std::string_view(outcome.FailureReason.empty() ? "Failed" : outcome.FailureReason));
-        for (int i = 0; i < kHistoryFieldCount; ++i) {
-            if (!outcome.Succeeded) continue;  // unbound parameters are null
-            const std::string& text = HistoryFieldText(reading, i);
-            numbers[i] = HistoryNumber(text);
-            insert.Bind(5 + 2 * i, std::string_view(text));
-            insert.Bind(6 + 2 * i, numbers[i]);
-        }
-        insert.Run();
-        const int64_t pollId = sqlite3_last_insert_rowid(db_->Handle());
-
-        TSqliteStatement& insertEvent = Statement(
-            "INSERT INTO events(poll_id, at_ms, rule, started, title, body) VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
-        for (const TAlarmEvent& event : events) {
-            insertEvent.Bind(1, pollId);
-            insertEvent.Bind(2, event.AtMs);
-            insertEvent.Bind(3, std::string_view(event.Key));
-            insertEvent.Bind(4, static_cast<int64_t>(event.Started ? 1 : 0));
-            insertEvent.Bind(5, std::string_view(event.Title));
-            insertEvent.Bind(6, std::string_view(event.Text));
-            insertEvent.Run();
-        }
-
-        if (outcome.Succeeded) {
-            TSqliteStatement& summary = Statement(UpsertSummarySql());
-            for (int64_t level : {kMinuteMs, kHourMs}) {
-                summary.Bind(1, level);
-                summary.Bind(2, FloorTo(outcome.StartedAtMs, level));
-                for (int i = 0; i < kHistoryFieldCount; ++i) summary.Bind(3 + i, numbers[i]);
-                summary.Run();
-            }
-        }
-        count_ = before + 1;
-        if (*count_ > options_.MaxPolls) Prune();
+        Insert(outcome, reading, events);
         transaction.Commit();
     } catch (...) {
         count_.reset();  // whatever the rollback left, count again
         throw;
     }
+}
+
+void THistoryStore::RecordAll(const PollSource& next, int32_t perTransaction) {
+    Count();
+    TPollOutcome outcome;
+    TReadingRecord reading;
+    std::vector<TAlarmEvent> events;
+    try {
+        bool more = true;
+        while (more) {
+            TSqliteTransaction transaction(*db_);
+            for (int32_t i = 0; i < perTransaction && (more = next(outcome, reading, events)); ++i)
+                Insert(outcome, reading, events);
+            transaction.Commit();
+        }
+    } catch (...) {
+        count_.reset();
+        throw;
+    }
+}
+
+void THistoryStore::Insert(const TPollOutcome& outcome, const TReadingRecord& reading,
+                           const std::vector<TAlarmEvent>& events) {
+    std::array<std::optional<double>, kHistoryFieldCount> numbers;
+    TSqliteStatement& insert = Statement(InsertPollSql());
+    insert.Bind(1, outcome.StartedAtMs);
+    insert.Bind(2, outcome.DurationMs);
+    insert.Bind(3, static_cast<int64_t>(outcome.Code));
+    if (outcome.Succeeded) insert.BindNull(4);
+    else insert.Bind(4, std::string_view(outcome.FailureReason.empty() ? "Failed" : outcome.FailureReason));
+    for (int i = 0; i < kHistoryFieldCount; ++i) {
+        if (!outcome.Succeeded) continue;  // unbound parameters are null
+        const std::string& text = HistoryFieldText(reading, i);
+        numbers[i] = HistoryNumber(text);
+        insert.Bind(5 + 2 * i, std::string_view(text));
+        insert.Bind(6 + 2 * i, numbers[i]);
+    }
+    insert.Run();
+    const int64_t pollId = sqlite3_last_insert_rowid(db_->Handle());
+
+    TSqliteStatement& insertEvent =
+        Statement("INSERT INTO events(poll_id, at_ms, rule, started, title, body) VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+    for (const TAlarmEvent& event : events) {
+        insertEvent.Bind(1, pollId);
+        insertEvent.Bind(2, event.AtMs);
+        insertEvent.Bind(3, std::string_view(event.Key));
+        insertEvent.Bind(4, static_cast<int64_t>(event.Started ? 1 : 0));
+        insertEvent.Bind(5, std::string_view(event.Title));
+        insertEvent.Bind(6, std::string_view(event.Text));
+        insertEvent.Run();
+    }
+
+    if (outcome.Succeeded) {
+        TSqliteStatement& summary = Statement(UpsertSummarySql());
+        for (int64_t level : {kTenMinutesMs, kHourMs}) {
+            summary.Bind(1, level);
+            summary.Bind(2, FloorTo(outcome.StartedAtMs, level));
+            for (int i = 0; i < kHistoryFieldCount; ++i) summary.Bind(3 + i, numbers[i]);
+            summary.Run();
+        }
+    }
+    *count_ += 1;
+    if (*count_ > options_.MaxPolls) Prune();
 }
 
 void THistoryStore::Prune() {
@@ -237,7 +261,7 @@ void THistoryStore::Prune() {
         const int64_t oldestMs = oldest.Integer(0);
         oldest.Reset();
         TSqliteStatement& summaries = Statement("DELETE FROM summaries WHERE level = ?1 AND cell < ?2");
-        for (int64_t level : {kMinuteMs, kHourMs}) {
+        for (int64_t level : {kTenMinutesMs, kHourMs}) {
             summaries.Bind(1, level);
             summaries.Bind(2, FloorTo(oldestMs, level));
             summaries.Run();
@@ -271,7 +295,7 @@ std::vector<THistoryBucket> THistoryStore::Buckets(const std::vector<int>& field
     std::vector<THistoryBucket> buckets;
     if (toMs <= fromMs || columns <= 0 || fields.empty()) return buckets;
     const int64_t width = (toMs - fromMs) / columns;
-    const int64_t level = width >= kHourMs ? kHourMs : width >= kMinuteMs ? kMinuteMs : 0;
+    const int64_t level = width >= kHourMs ? kHourMs : width >= kTenMinutesMs ? kTenMinutesMs : 0;
     std::string sql;
     if (level == 0) {
         sql = "SELECT (started_ms - ?1) * ?3 / (?2 - ?1) AS col, min(started_ms)";

@@ -80,14 +80,19 @@ public:
     void Record(const TPollOutcome& outcome, const TReadingRecord& reading,
                 const std::vector<TAlarmEvent>& events = {});
 
+    // Many polls at once, for imports and for filling files to measure with: `next` fills in
+    // one poll at a time until it returns false; commits every `perTransaction` polls.
+    using PollSource = std::function<bool(TPollOutcome&, TReadingRecord&, std::vector<TAlarmEvent>&)>;
+    void RecordAll(const PollSource& next, int32_t perTransaction = 10'000);
+
     int64_t Count();
     // Start times of the oldest and the newest poll kept; nothing when there is none.
     std::optional<std::pair<int64_t, int64_t>> Span();
 
     // Per-pixel-column minimum and maximum of `fields` over [fromMs, toMs), `columns` wide.
-    // Columns wider than a minute (an hour) read the per-minute (per-hour) summaries kept
-    // beside the polls, so the cost does not grow with the polls in the range; a poll then
-    // counts in the column where its minute (hour) begins.
+    // Columns wider than ten minutes (an hour) read the extremes kept per ten minutes (per
+    // hour) beside the polls, so the cost does not grow with the polls in the range; a poll
+    // then counts in the column where its ten minutes (hour) begin.
     std::vector<THistoryBucket> Buckets(const std::vector<int>& fields, int64_t fromMs, int64_t toMs,
                                         int32_t columns);
     std::vector<THistoryMark> Marks(int64_t fromMs, int64_t toMs, int32_t columns);
@@ -102,6 +107,7 @@ public:
 private:
     TSqliteStatement& Statement(const std::string& sql);
     void Migrate();
+    void Insert(const TPollOutcome& outcome, const TReadingRecord& reading, const std::vector<TAlarmEvent>& events);
     void Prune();
 
     TOptions options_;

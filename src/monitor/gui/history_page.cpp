@@ -183,22 +183,25 @@ void THistoryPage::Refresh() {
     static const int64_t spans[] = {kHourMs, kDayMs, 7 * kDayMs, 30 * kDayMs};
     THistoryStore* store = storeSource_ ? storeSource_() : nullptr;
     toMs_ = now_() + 1;
+    fromMs_ = toMs_ - kHourMs;
     const int range = RangeChoice->currentIndex();
-    if (range == Everything) {
-        const auto span = store ? store->Span() : std::nullopt;
-        fromMs_ = span ? span->first : toMs_ - kHourMs;
-        toMs_ = std::max(toMs_, span ? span->second + 1 : toMs_);
-    } else {
-        fromMs_ = toMs_ - spans[range];
-    }
+    if (range != Everything) fromMs_ = toMs_ - spans[range];
     const std::vector<int> fields = Fields();
     const bool inputs = GroupChoice->currentIndex() == Inputs;
-    const int32_t columns = std::max(1, static_cast<int32_t>(Chart->plotArea().width()));
+    // Before the first layout the plot area is empty; the view less the axis labels is close.
+    const double plotWidth = Chart->plotArea().width() >= 10 ? Chart->plotArea().width() : ChartView->width() - 60;
+    const int32_t columns = std::max(1, static_cast<int32_t>(plotWidth));
     std::vector<QList<QPointF>> points(fields.size());
     double low = 0, high = 1;
     bool any = false;
     marks_.clear();
     try {
+        if (store && range == Everything) {
+            if (const auto span = store->Span()) {
+                fromMs_ = span->first;
+                toMs_ = std::max(toMs_, span->second + 1);
+            }
+        }
         if (store) {
             for (const THistoryBucket& bucket : store->Buckets(fields, fromMs_, toMs_, columns)) {
                 // The column's lowest and highest reading one above the other, so a spike of
