@@ -68,6 +68,8 @@ void BM_RecordOnePoll(benchmark::State& state) {
     std::sort(micros.begin(), micros.end());
     state.counters["median_us"] = micros[micros.size() / 2];
     state.counters["p99_us"] = micros[micros.size() * 99 / 100];
+    state.counters["over_1ms"] = static_cast<double>(std::count_if(micros.begin(), micros.end(), [](double us) { return us > 1000; }));
+    state.counters["max_us"] = micros.back();
 }
 BENCHMARK(BM_RecordOnePoll)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Arg(2'000'000)->Iterations(2000)
     ->Unit(benchmark::kMicrosecond);
