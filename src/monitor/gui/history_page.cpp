@@ -144,9 +144,12 @@ void THistoryPage::BuildSeries() {
     Lines.clear();
     const TGroup group = static_cast<TGroup>(GroupChoice->currentIndex());
     static const char* const units[] = {"\u00B0C", "rpm", "V", ""};
+    // Colours apart from the marks' red and orange.
+    static const QColor colours[] = {QColor(0, 90, 200), QColor(0, 150, 60), QColor(160, 0, 170), QColor(90, 90, 90)};
     for (int field : Fields()) {
         auto* line = new QLineSeries();
         line->setName(QString::fromStdString(HistoryFieldName(field)));
+        line->setColor(colours[Lines.size() % 4]);
         Chart->addSeries(line);
         line->attachAxis(TimeAxis);
         line->attachAxis(ValueAxis);
