@@ -215,6 +215,8 @@ void THistoryPage::Refresh() {
                     const double offset = inputs ? static_cast<double>(i) * kLane : 0;
                     const double minimum = inputs ? std::clamp(*bucket.Min[i], 0.0, 1.0) : *bucket.Min[i];
                     const double maximum = inputs ? std::clamp(*bucket.Max[i], 0.0, 1.0) : *bucket.Max[i];
+                    // An input holds its state until the next poll: a step, not a ramp.
+                    if (inputs && !points[i].isEmpty()) points[i].append(QPointF(x, points[i].back().y()));
                     points[i].append(QPointF(x, offset + minimum));
                     if (maximum != minimum) points[i].append(QPointF(x, offset + maximum));
                     low = any ? std::min(low, offset + minimum) : offset + minimum;
@@ -247,7 +249,8 @@ void THistoryPage::Refresh() {
     FailureMarks->replace(failures);
     EventMarks->replace(events);
 
-    TimeAxis->setFormat(QString::fromLatin1(toMs_ - fromMs_ <= kDayMs ? "HH:mm" : "dd.MM"));
+    const int64_t shown = toMs_ - fromMs_;
+    TimeAxis->setFormat(QString::fromLatin1(shown <= kDayMs ? "HH:mm" : shown <= 60 * kDayMs ? "dd.MM" : "MM.yyyy"));
     TimeAxis->setRange(QDateTime::fromMSecsSinceEpoch(fromMs_), QDateTime::fromMSecsSinceEpoch(toMs_));
 }
 
