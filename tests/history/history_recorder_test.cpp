@@ -51,6 +51,18 @@ TEST(HistoryRecorderTest, SaysOnceWhileLockedAndRetriesAtTheNextPoll) {
     EXPECT_EQ(recorder.Store()->Count(), 2);
 }
 
+// A file from a newer program is neither upgraded, nor written, nor set aside.
+TEST(HistoryRecorderTest, LeavesAFileOfANewerLayoutAlone) {
+    testing::TempDir directory;
+    const std::string path = directory.File("h.sqlite3");
+    TSqliteDatabase(path, true).Execute("PRAGMA user_version=99");
+    const std::string before = testing::ReadFile(path);
+    THistoryRecorder recorder(path);
+    EXPECT_EQ(recorder.Record(kGood, TReadingRecord{}),
+              "History is not being kept: The history file was written by a newer Quorvane (layout 99)");
+    EXPECT_EQ(testing::ReadFile(path), before);
+}
+
 TEST(HistoryRecorderTest, ReadOnlyFolderKeepsNothingButDoesNotThrow) {
     testing::TempDir directory;
     const std::string path = directory.File("h.sqlite3");
