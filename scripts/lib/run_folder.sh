@@ -8,7 +8,7 @@ QUORVANE_SIM_PASSWORD=57203941
 
 quorvane_build_monitor() {
   cmake -S . -B "$QUORVANE_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_TESTS=OFF >/dev/null
-  cmake --build "$QUORVANE_BUILD_DIR" -j "$(nproc)" --target Quorvane unit-sim quorvane_socket
+  cmake --build "$QUORVANE_BUILD_DIR" -j "$(nproc)" --target Quorvane unit-sim quorvane_socket history-fill
 }
 
 # quorvane_start_simulator LOGDIR [unit-sim options...]: sets QUORVANE_SIM_PID and QUORVANE_SIM_PORT.

@@ -234,9 +234,16 @@ class RefusedTest : public ::testing::TestWithParam<int32_t> {};
 
 TEST_P(RefusedTest, RefusedPortFailsFastWithCode10061OnBothPaths) {
     const int32_t timeout = GetParam();
+    // Bound but not listening: refused, and no other test can take the port meanwhile.
+    const int holder = BindLoopback(0);
+    ASSERT_GE(holder, 0);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{holder};
     TNetTCPClient client;
     client.SetHost("127.0.0.1");
-    client.SetPort(RefusingPort());
+    client.SetPort(LocalPort(holder));
     const auto start = Clock::now();
     if (timeout == 0 || timeout == -1) {
         try {

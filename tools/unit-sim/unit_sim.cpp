@@ -47,6 +47,7 @@ struct Options {
     int idleMs = 30000;
     int maxClients = 64;
     bool verbose = false;
+    bool vary = false;
 };
 
 // Anything a client sends beyond this in one head is not a request of the monitor.
@@ -77,6 +78,7 @@ void Usage(FILE* out) {
                  "  --idle-ms N        close a connection idle for N ms (default 30000)\n"
                  "  --max-clients N    connections served at once (default 64)\n"
                  "  --verbose          log each request, and the readings served, on stderr\n"
+                 "  --vary             readings that change within minutes (drifts, spikes, a fan stopping)\n"
                  "The first line on stdout is \"listening on ADDR:PORT\".\n");
 }
 
@@ -134,6 +136,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         } else if (arg == "--max-clients") {
             if (!ParseLong(next(), 1, 1024, number)) return false;
             options.maxClients = static_cast<int>(number);
+        } else if (arg == "--vary") {
+            options.vary = true;
         } else if (arg == "--verbose") {
             options.verbose = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -212,8 +216,34 @@ double Seconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - gStart).count();
 }
 
+bool gVary = false;
+
+// With --vary the readings move enough within minutes for a chart to show it: faster and wider
+// drifts, a two-second temperature spike every 97 s and fan 2 standing still for ten seconds
+// every five minutes. Everything but the jitter is a function of the time since start.
+std::string VaryingReadings(const std::string& command, double t) {
+    if (command == "GetVolt") {
+        return Printf("<html>V1:%.2f,V2:%.2f,V3:%.2f</html>", 12.0 + 0.6 * std::sin(t / 45) + Jitter(0.03),
+                      5.0 + 0.2 * std::sin(t / 20) + Jitter(0.01), 3.3 + 0.1 * std::sin(t / 70) + Jitter(0.01));
+    }
+    if (command == "GetTemp") {
+        const bool spike = std::fmod(t, 97.0) < 2.0 && t > 2.0;
+        return Printf("<html>T1:%.1f,T2:%.1f,T3:%.1f</html>", 30.0 + t / 60 + 6.0 * std::sin(t / 40) + Jitter(0.2),
+                      28.0 + 4.0 * std::sin(t / 25) + (spike ? 25.0 : 0.0) + Jitter(0.2),
+                      42.0 + 8.0 * std::sin(t / 55) + Jitter(0.3));
+    }
+    if (command == "GetFan") {
+        const bool fan2Stopped = std::fmod(t, 300.0) >= 120.0 && std::fmod(t, 300.0) < 130.0;
+        return Printf("<html>F1:%d,F2:%d,F3:%d</html>", static_cast<int>(2400 + 500 * std::sin(t / 30) + Jitter(20)),
+                      fan2Stopped ? 0 : static_cast<int>(1800 + 300 * std::sin(t / 45) + Jitter(15)),
+                      static_cast<int>(3000 + 400 * std::sin(t / 35) + Jitter(25)));
+    }
+    return {};
+}
+
 std::string Readings(const std::string& command) {
     const double t = Seconds();
+    if (gVary && command != "GetInput16") return VaryingReadings(command, t);
     if (command == "GetVolt") {
         return Printf("<html>V1:%.1f,V2:%.2f,V3:%.2f</html>", 12.0 + 0.2 * std::sin(t / 40) + Jitter(0.05),
                       5.0 + 0.05 * std::sin(t / 25) + Jitter(0.02), 3.3 + 0.03 * std::sin(t / 30) + Jitter(0.01));
@@ -431,6 +461,7 @@ int main(int argc, char** argv) {
         Usage(stderr);
         return 2;
     }
+    gVary = options.vary;
     in_addr address{};
     if (::inet_pton(AF_INET, options.bindAddress.c_str(), &address) != 1 || (ntohl(address.s_addr) >> 24) != 127) {
         std::fprintf(stderr, "unit-sim: refusing to listen on %s: only loopback addresses (127.0.0.0/8) are allowed\n",

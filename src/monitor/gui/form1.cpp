@@ -18,7 +18,9 @@
 
 #include <cstdio>
 
+#include "history/history_recorder.h"
 #include "monitor/gui/alarm_monitor.h"
+#include "monitor/gui/history_page.h"
 #include "monitor/gui/poll_watch.h"
 #include "monitor/ini_settings.h"
 #include "monitor/sensor_poll.h"
@@ -269,6 +271,8 @@ void TForm1::BuildControls() {
     TabSheet1 = new QWidget();
     Name(TabSheet1, "TabSheet1", QStringLiteral("Status"));
     PageControl1->addTab(TabSheet1, QStringLiteral("Status"));
+    HistoryPage = new THistoryPage();
+    PageControl1->addTab(HistoryPage, QStringLiteral("History"));
 
     GroupBox1 = new QGroupBox(QStringLiteral(" DI (ON/OFF) "), TabSheet1);
     GroupBox1->setGeometry(6, 4, 220, 98);
@@ -358,6 +362,8 @@ void TForm1::FormCreate() {
     StatusBar1Panel->setText(QString::fromLatin1(MakerNotice));
     SettingsFileName = IniFileName();
     SettingsSectionName = IniSectionName();
+    history_ = std::make_unique<THistoryRecorder>(SettingsSectionName + ".history.sqlite3");
+    HistoryPage->SetStoreSource([this] { return history_->Store(); });
     // The loaded interval takes effect even when it equals the spinner's initial position, so
     // that periodic polling works with the default settings; also when loading fails part way.
     struct ApplyInterval {
@@ -467,6 +473,11 @@ void TForm1::PollCycle() {
     const TPollOutcome outcome = poll_(host, userName, password, port, connectTimeout, readTimeout);
     pollWatch_->End();
     if (Alarms) Alarms->AfterPoll(outcome, host, port);
+    // On disk before on screen: whatever the user has seen survives a crash.
+    const std::string historyNews =
+        history_ ? history_->Record(outcome, Reading, Alarms ? Alarms->LatestEvents() : std::vector<TAlarmEvent>())
+                 : std::string();
+    if (!historyNews.empty()) ShowNotice(ToQString(historyNews));
 
     const int32_t code = outcome.Code;
     const QString time = ToQString(TimeText());
@@ -489,10 +500,11 @@ void TForm1::PollCycle() {
         tempBoxes[i - 1]->setText(ToQString(Reading.Temp(i)));
     }
     for (int i = 1; i <= 16; ++i) ShowLamp(i, Reading.Input(i));
+    HistoryPage->PollRecorded();
 }
 
 void TForm1::ShowNotice(const QString& text) {
-    if (pollWatch_ != nullptr) pollWatch_->ShowInPanel(text);
+    if (pollWatch_ != nullptr) pollWatch_->ShowNotice(text);
 }
 
 void TForm1::ShowLamp(int index, const std::string& reading) {

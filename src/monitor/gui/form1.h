@@ -29,6 +29,8 @@ namespace quorvane {
 
 class TAlarmMonitor;
 class TPollWatch;
+class THistoryPage;
+class THistoryRecorder;
 
 // Process-wide state of the window unit: the settings file and section names, computed when
 // the window is created and kept until the unit is finalised, after the window is gone.
@@ -102,6 +104,7 @@ public:
 
     QTabWidget* PageControl1 = nullptr;
     QWidget* TabSheet1 = nullptr;
+    THistoryPage* HistoryPage = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QFrame* D[16] = {};  // D_01 .. D_16
     QGroupBox* GBCount = nullptr;
@@ -145,6 +148,7 @@ private:
     platform::TBoxBytes boxBytes_;
     // Keeps the window alive during a poll and tells why one failed.
     std::unique_ptr<TPollWatch> pollWatch_;
+    std::unique_ptr<THistoryRecorder> history_;  // beside the settings file, from FormCreate on
 };
 
 }  // namespace quorvane

@@ -78,17 +78,23 @@ void TPollWatch::End() {
 }
 
 void TPollWatch::ShowOutcome(const TPollOutcome& outcome, const QString& timeText) {
+    QString text;
     if (!outcome.Succeeded) {
         failureShown_ = true;
-        const QString reason = portNote_ + (outcome.FailureReason.empty() ? QStringLiteral("The poll failed")
-                                                                          : platform::ToQString(outcome.FailureReason));
-        ShowInPanel(reason);
-        result_.setAccessibleDescription(reason);
+        text = portNote_ + (outcome.FailureReason.empty() ? QStringLiteral("The poll failed")
+                                                           : platform::ToQString(outcome.FailureReason));
     } else if (failureShown_) {
-        const QString text = QStringLiteral("Good poll at ") + timeText;
-        ShowInPanel(text);
-        result_.setAccessibleDescription(text);
+        text = QStringLiteral("Good poll at ") + timeText;
     }
+    if (!text.isEmpty()) result_.setAccessibleDescription(text);
+    if (!notice_.isEmpty()) text = text.isEmpty() ? notice_ : text + QStringLiteral(" · ") + notice_;
+    notice_.clear();
+    if (!text.isEmpty()) ShowInPanel(text);
+}
+
+void TPollWatch::ShowNotice(const QString& text) {
+    notice_ = text;
+    ShowInPanel(text);
 }
 
 bool TPollWatch::DeferClose() {

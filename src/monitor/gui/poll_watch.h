@@ -47,9 +47,12 @@ public:
     // For the window's close request: true when a poll runs; the poll is then told to give up
     // and the window closes as soon as it has ended.
     bool DeferClose();
-    // Any line in the reason panel (the window's one-off notices too); empty brings back the
-    // maker's notice.
+    // Any line in the reason panel; empty brings back the maker's notice.
     void ShowInPanel(const QString& text);
+    // A one-off notice of the parts beside the poll (history, notifications): shown at once,
+    // and kept beside the outcome of the poll that follows, so that the outcome never hides it
+    // before it could be read.
+    void ShowNotice(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -66,6 +69,7 @@ private:
     QString waitingText_;
     QString portNote_;
     QString panelBeforeBusy_;
+    QString notice_;
     bool polling_ = false;
     bool busyShown_ = false;
     bool closeRequested_ = false;

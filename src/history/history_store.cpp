@@ -1,0 +1,399 @@
+#include "history/history_store.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace quorvane {
+
+namespace {
+
+constexpr int64_t kTenMinutesMs = 600'000;
+constexpr int64_t kHourMs = 3'600'000;
+
+const std::array<std::string, kHistoryFieldCount>& FieldNames() {
+    static const std::array<std::string, kHistoryFieldCount> names = [] {
+        std::array<std::string, kHistoryFieldCount> made;
+        for (int i = 0; i < 3; ++i) {
+            made[kHistoryVoltField + i] = "Volt" + std::to_string(i + 1);
+            made[kHistoryTempField + i] = "Temp" + std::to_string(i + 1);
+            made[kHistoryFanField + i] = "Fan" + std::to_string(i + 1);
+        }
+        for (int i = 0; i < 16; ++i) made[kHistoryInputField + i] = "Input" + std::to_string(i + 1);
+        return made;
+    }();
+    return names;
+}
+
+// Column stems in the file: "volt1", ..., "input16".
+std::string Stem(int field) {
+    std::string stem = FieldNames()[field];
+    stem[0] = static_cast<char>(stem[0] - 'A' + 'a');
+    return stem;
+}
+
+std::string PollColumns() {
+    std::string columns;
+    for (int i = 0; i < kHistoryFieldCount; ++i) columns += ", " + Stem(i) + " TEXT";
+    for (int i = 0; i < kHistoryFieldCount; ++i) columns += ", " + Stem(i) + "_value REAL";
+    return columns;
+}
+
+std::string SummaryColumns() {
+    std::string columns;
+    for (int i = 0; i < kHistoryFieldCount; ++i) columns += ", " + Stem(i) + "_min REAL, " + Stem(i) + "_max REAL";
+    return columns;
+}
+
+std::string InsertPollSql() {
+    std::string names = "started_ms, duration_ms, code, failure";
+    std::string places = "?1, ?2, ?3, ?4";
+    for (int i = 0; i < kHistoryFieldCount; ++i) {
+        names += ", " + Stem(i) + ", " + Stem(i) + "_value";
+        places += ", ?" + std::to_string(5 + 2 * i) + ", ?" + std::to_string(6 + 2 * i);
+    }
+    return "INSERT INTO polls(" + names + ") VALUES(" + places + ")";
+}
+
+// Widens the summary cell of one level by one poll; a reading without a number leaves the
+// cell's extremes as they were.
+std::string UpsertSummarySql() {
+    std::string names = "level, cell";
+    std::string places = "?1, ?2";
+    std::string updates;
+    for (int i = 0; i < kHistoryFieldCount; ++i) {
+        const std::string place = "?" + std::to_string(3 + i);
+        names += ", " + Stem(i) + "_min, " + Stem(i) + "_max";
+        places += ", " + place + ", " + place;
+        for (const char* side : {"_min", "_max"}) {
+            const std::string column = Stem(i) + side;
+            const char* pick = side[2] == 'i' ? "min" : "max";
+            updates += std::string(updates.empty() ? "" : ", ") + column + " = CASE WHEN " + column +
+                       " IS NULL THEN excluded." + column + " WHEN excluded." + column + " IS NULL THEN " + column +
+                       " ELSE " + pick + "(" + column + ", excluded." + column + ") END";
+        }
+    }
+    return "INSERT INTO summaries(" + names + ") VALUES(" + places + ") ON CONFLICT(level, cell) DO UPDATE SET " +
+           updates;
+}
+
+int64_t FloorTo(int64_t ms, int64_t step) {
+    const int64_t cell = ms / step * step;
+    return cell > ms ? cell - step : cell;
+}
+
+}  // namespace
+
+const std::string& HistoryFieldName(int field) { return FieldNames().at(static_cast<size_t>(field)); }
+
+const std::string& HistoryFieldText(const TReadingRecord& record, int field) {
+    if (field < kHistoryTempField) return record.Volt(field - kHistoryVoltField + 1);
+    if (field < kHistoryFanField) return record.Temp(field - kHistoryTempField + 1);
+    if (field < kHistoryInputField) return record.Fan(field - kHistoryFanField + 1);
+    return record.Input(field - kHistoryInputField + 1);
+}
+
+std::optional<double> HistoryNumber(const std::string& text) {
+    size_t begin = text.find_first_not_of(" \t");
+    if (begin == std::string::npos) return std::nullopt;
+    size_t end = text.find_last_not_of(" \t") + 1;
+    const char* first = text.data() + begin;
+    if (*first == '+') ++first;  // from_chars takes a minus sign only
+    double value = 0;
+    const auto [stop, error] = std::from_chars(first, text.data() + end, value, std::chars_format::fixed);
+    if (error != std::errc() || stop != text.data() + end || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+THistoryStore::THistoryStore(const std::string& path) : THistoryStore(path, TOptions{}) {}
+
+THistoryStore::THistoryStore(const std::string& path, TOptions options)
+    : options_(options), db_(std::make_unique<TSqliteDatabase>(path, true)) {
+    sqlite3_busy_timeout(db_->Handle(), options_.BusyTimeoutMs);
+    // Reading the layout version first turns a file that is no database into an error here,
+    // not at the first poll.
+    Migrate();
+    // In WAL mode a commit is one append to the log: a crash of the program cannot lose it,
+    // and the page may read while a poll writes. NORMAL skips the flush to the platter per
+    // commit, which only a power cut could make count.
+    TSqliteStatement journal(*db_, "PRAGMA journal_mode=WAL");
+    if (!journal.Step() || journal.Text(0).value_or("") != "wal")
+        throw EHistoryError("Cannot switch the history to write-ahead logging", SQLITE_CANTOPEN);
+    journal.Reset();
+    db_->Execute("PRAGMA synchronous=NORMAL");
+    // A poll dirties a handful of pages; copying the log back into the file every ~2000 polls
+    // rather than every ~200 keeps that flush out of all but a few in ten thousand polls. The
+    // log is cut back to 64 MiB after each copy.
+    db_->Execute("PRAGMA wal_autocheckpoint=10000");
+    db_->Execute("PRAGMA journal_size_limit=67108864");
+}
+
+THistoryStore::~THistoryStore() = default;
+
+void THistoryStore::Migrate() {
+    TSqliteStatement read(*db_, "PRAGMA user_version");
+    read.Step();
+    const int64_t version = read.Integer(0);
+    read.Reset();
+    if (version > kSchemaVersion)
+        throw EHistoryError("The history file was written by a newer Quorvane (layout " + std::to_string(version) +
+                                ")",
+                            SQLITE_CANTOPEN);
+    if (version == kSchemaVersion) return;
+    // Each step brings one version to the next inside the same transaction, so an interrupted
+    // upgrade leaves the file as it was.
+    TSqliteTransaction transaction(*db_);
+    if (version < 1) {
+        db_->Execute("CREATE TABLE polls(id INTEGER PRIMARY KEY, started_ms INTEGER NOT NULL, "
+                     "duration_ms INTEGER NOT NULL, code INTEGER NOT NULL, failure TEXT" +
+                     PollColumns() + ")");
+        db_->Execute("CREATE INDEX polls_by_time ON polls(started_ms)");
+        db_->Execute("CREATE INDEX failed_polls_by_time ON polls(started_ms) WHERE failure IS NOT NULL");
+        db_->Execute("CREATE TABLE events(id INTEGER PRIMARY KEY, poll_id INTEGER NOT NULL REFERENCES polls(id), "
+                     "at_ms INTEGER NOT NULL, rule TEXT NOT NULL, started INTEGER NOT NULL, title TEXT NOT NULL, "
+                     "body TEXT NOT NULL)");
+        db_->Execute("CREATE INDEX events_by_time ON events(at_ms)");
+        db_->Execute("CREATE INDEX events_by_poll ON events(poll_id)");
+        db_->Execute("CREATE TABLE summaries(level INTEGER NOT NULL, cell INTEGER NOT NULL" + SummaryColumns() +
+                     ", PRIMARY KEY(level, cell)) WITHOUT ROWID");
+    }
+    db_->Execute("PRAGMA user_version=" + std::to_string(kSchemaVersion));
+    transaction.Commit();
+}
+
+TSqliteStatement& THistoryStore::Statement(const std::string& sql) {
+    auto found = statements_.find(sql);
+    if (found == statements_.end())
+        found = statements_.emplace(sql, std::make_unique<TSqliteStatement>(*db_, sql)).first;
+    return *found->second;
+}
+
+void THistoryStore::Record(const TPollOutcome& outcome, const TReadingRecord& reading,
+                           const std::vector<TAlarmEvent>& events) {
+    Count();
+    try {
+        TSqliteTransaction transaction(*db_);
+        Insert(outcome, reading, events);
+        transaction.Commit();
+    } catch (...) {
+        count_.reset();  // whatever the rollback left, count again
+        throw;
+    }
+}
+
+void THistoryStore::RecordAll(const PollSource& next, int32_t perTransaction) {
+    Count();
+    TPollOutcome outcome;
+    TReadingRecord reading;
+    std::vector<TAlarmEvent> events;
+    try {
+        bool more = true;
+        while (more) {
+            TSqliteTransaction transaction(*db_);
+            for (int32_t i = 0; i < perTransaction && (more = next(outcome, reading, events)); ++i)
+                Insert(outcome, reading, events);
+            transaction.Commit();
+        }
+    } catch (...) {
+        count_.reset();
+        throw;
+    }
+}
+
+void THistoryStore::Insert(const TPollOutcome& outcome, const TReadingRecord& reading,
+                           const std::vector<TAlarmEvent>& events) {
+    std::array<std::optional<double>, kHistoryFieldCount> numbers;
+    TSqliteStatement& insert = Statement(InsertPollSql());
+    insert.Bind(1, outcome.StartedAtMs);
+    insert.Bind(2, outcome.DurationMs);
+    insert.Bind(3, static_cast<int64_t>(outcome.Code));
+    if (outcome.Succeeded) insert.BindNull(4);
+    else insert.Bind(4, std::string_view(outcome.FailureReason.empty() ? "Failed" : outcome.FailureReason));
+    for (int i = 0; i < kHistoryFieldCount; ++i) {
+        if (!outcome.Succeeded) continue;  // unbound parameters are null
+        const std::string& text = HistoryFieldText(reading, i);
+        numbers[i] = HistoryNumber(text);
+        insert.Bind(5 + 2 * i, std::string_view(text));
+        insert.Bind(6 + 2 * i, numbers[i]);
+    }
+    insert.Run();
+    const int64_t pollId = sqlite3_last_insert_rowid(db_->Handle());
+
+    TSqliteStatement& insertEvent =
+        Statement("INSERT INTO events(poll_id, at_ms, rule, started, title, body) VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+    for (const TAlarmEvent& event : events) {
+        insertEvent.Bind(1, pollId);
+        insertEvent.Bind(2, event.AtMs);
+        insertEvent.Bind(3, std::string_view(event.Key));
+        insertEvent.Bind(4, static_cast<int64_t>(event.Started ? 1 : 0));
+        insertEvent.Bind(5, std::string_view(event.Title));
+        insertEvent.Bind(6, std::string_view(event.Text));
+        insertEvent.Run();
+    }
+
+    if (outcome.Succeeded) {
+        TSqliteStatement& summary = Statement(UpsertSummarySql());
+        for (int64_t level : {kTenMinutesMs, kHourMs}) {
+            summary.Bind(1, level);
+            summary.Bind(2, FloorTo(outcome.StartedAtMs, level));
+            for (int i = 0; i < kHistoryFieldCount; ++i) summary.Bind(3 + i, numbers[i]);
+            summary.Run();
+        }
+    }
+    *count_ += 1;
+    if (*count_ > options_.MaxPolls) Prune();
+}
+
+void THistoryStore::Prune() {
+    const int64_t excess = std::min<int64_t>(*count_ - options_.MaxPolls, options_.PruneBatch);
+    TSqliteStatement& last = Statement("SELECT id FROM polls ORDER BY id LIMIT 1 OFFSET ?1");
+    last.Bind(1, excess - 1);
+    if (!last.Step()) {
+        last.Reset();
+        return;
+    }
+    const int64_t lastId = last.Integer(0);
+    last.Reset();
+    TSqliteStatement& events = Statement("DELETE FROM events WHERE poll_id <= ?1");
+    events.Bind(1, lastId);
+    events.Run();
+    TSqliteStatement& polls = Statement("DELETE FROM polls WHERE id <= ?1");
+    polls.Bind(1, lastId);
+    polls.Run();
+    *count_ -= sqlite3_changes(db_->Handle());
+    // Summary cells wholly older than the oldest poll kept describe nothing any more.
+    TSqliteStatement& oldest = Statement("SELECT started_ms FROM polls ORDER BY id LIMIT 1");
+    if (oldest.Step()) {
+        const int64_t oldestMs = oldest.Integer(0);
+        oldest.Reset();
+        TSqliteStatement& summaries = Statement("DELETE FROM summaries WHERE level = ?1 AND cell < ?2");
+        for (int64_t level : {kTenMinutesMs, kHourMs}) {
+            summaries.Bind(1, level);
+            summaries.Bind(2, FloorTo(oldestMs, level));
+            summaries.Run();
+        }
+    } else {
+        oldest.Reset();
+    }
+}
+
+int64_t THistoryStore::Count() {
+    if (!count_) {
+        TSqliteStatement& count = Statement("SELECT count(*) FROM polls");
+        count.Step();
+        count_ = count.Integer(0);
+        count.Reset();
+    }
+    return *count_;
+}
+
+std::optional<std::pair<int64_t, int64_t>> THistoryStore::Span() {
+    // Apart, each extreme is one step down the time index; together they would scan the table.
+    TSqliteStatement& span =
+        Statement("SELECT (SELECT min(started_ms) FROM polls), (SELECT max(started_ms) FROM polls)");
+    span.Step();
+    std::optional<std::pair<int64_t, int64_t>> result;
+    if (span.Number(0)) result.emplace(span.Integer(0), span.Integer(1));
+    span.Reset();
+    return result;
+}
+
+std::vector<THistoryBucket> THistoryStore::Buckets(const std::vector<int>& fields, int64_t fromMs, int64_t toMs,
+                                                   int32_t columns) {
+    std::vector<THistoryBucket> buckets;
+    if (toMs <= fromMs || columns <= 0 || fields.empty()) return buckets;
+    const int64_t width = (toMs - fromMs) / columns;
+    const int64_t level = width >= kHourMs ? kHourMs : width >= kTenMinutesMs ? kTenMinutesMs : 0;
+    std::string sql;
+    if (level == 0) {
+        sql = "SELECT (started_ms - ?1) * ?3 / (?2 - ?1) AS col, min(started_ms)";
+        for (int field : fields) sql += ", min(" + Stem(field) + "_value), max(" + Stem(field) + "_value)";
+        sql += " FROM polls WHERE started_ms >= ?1 AND started_ms < ?2 GROUP BY col ORDER BY col";
+    } else {
+        // The cell that holds fromMs begins before it and belongs to the first column.
+        sql = "SELECT max(0, (cell - ?1) * ?3 / (?2 - ?1)) AS col, max(min(cell), ?1)";
+        for (int field : fields) sql += ", min(" + Stem(field) + "_min), max(" + Stem(field) + "_max)";
+        sql += " FROM summaries WHERE level = ?4 AND cell > ?1 - ?4 AND cell < ?2 GROUP BY col ORDER BY col";
+    }
+    TSqliteStatement& query = Statement(sql);
+    query.Bind(1, fromMs);
+    query.Bind(2, toMs);
+    query.Bind(3, static_cast<int64_t>(columns));
+    if (level != 0) query.Bind(4, level);
+    while (query.Step()) {
+        THistoryBucket bucket;
+        bucket.Column = static_cast<int32_t>(query.Integer(0));
+        bucket.FirstMs = query.Integer(1);
+        for (size_t i = 0; i < fields.size(); ++i) {
+            bucket.Min.push_back(query.Number(2 + 2 * static_cast<int>(i)));
+            bucket.Max.push_back(query.Number(3 + 2 * static_cast<int>(i)));
+        }
+        buckets.push_back(std::move(bucket));
+    }
+    query.Reset();
+    return buckets;
+}
+
+std::vector<THistoryMark> THistoryStore::Marks(int64_t fromMs, int64_t toMs, int32_t columns) {
+    std::vector<THistoryMark> marks;
+    if (toMs <= fromMs || columns <= 0) return marks;
+    // The bare column beside min() comes from the row holding the minimum: the first reason
+    // or title of the column.
+    TSqliteStatement& failures = Statement(
+        "SELECT (started_ms - ?1) * ?3 / (?2 - ?1) AS col, min(started_ms), failure, count(*) FROM polls "
+        "WHERE failure IS NOT NULL AND started_ms >= ?1 AND started_ms < ?2 GROUP BY col ORDER BY col");
+    TSqliteStatement& events = Statement(
+        "SELECT (at_ms - ?1) * ?3 / (?2 - ?1) AS col, min(at_ms), title, count(*) FROM events "
+        "WHERE at_ms >= ?1 AND at_ms < ?2 GROUP BY col ORDER BY col");
+    for (TSqliteStatement* query : {&failures, &events}) {
+        query->Bind(1, fromMs);
+        query->Bind(2, toMs);
+        query->Bind(3, static_cast<int64_t>(columns));
+        while (query->Step()) {
+            marks.push_back(THistoryMark{query->Integer(1), query == &failures, query->Text(2).value_or(""),
+                                         static_cast<int32_t>(query->Integer(3))});
+        }
+        query->Reset();
+    }
+    return marks;
+}
+
+void THistoryStore::ForEachPoll(int64_t fromMs, int64_t toMs, const std::function<void(const THistoryPoll&)>& visit) {
+    std::string sql = "SELECT started_ms, duration_ms, code, failure";
+    for (int i = 0; i < kHistoryFieldCount; ++i) sql += ", " + Stem(i) + ", " + Stem(i) + "_value";
+    sql += " FROM polls WHERE started_ms >= ?1 AND started_ms < ?2 ORDER BY started_ms, id";
+    TSqliteStatement& query = Statement(sql);
+    query.Bind(1, fromMs);
+    query.Bind(2, toMs);
+    struct ResetAtEnd {
+        TSqliteStatement& query;
+        ~ResetAtEnd() { query.Reset(); }
+    } resetAtEnd{query};
+    THistoryPoll poll;
+    while (query.Step()) {
+        poll.StartedAtMs = query.Integer(0);
+        poll.DurationMs = query.Integer(1);
+        poll.Code = static_cast<int32_t>(query.Integer(2));
+        poll.FailureReason = query.Text(3);
+        for (int i = 0; i < kHistoryFieldCount; ++i) {
+            poll.Values[i] = query.Text(4 + 2 * i);
+            poll.Numbers[i] = query.Number(5 + 2 * i);
+        }
+        visit(poll);
+    }
+}
+
+std::vector<TAlarmEvent> THistoryStore::Events(int64_t fromMs, int64_t toMs) {
+    TSqliteStatement& query = Statement(
+        "SELECT rule, started, title, body, at_ms FROM events WHERE at_ms >= ?1 AND at_ms < ?2 ORDER BY at_ms, id");
+    query.Bind(1, fromMs);
+    query.Bind(2, toMs);
+    std::vector<TAlarmEvent> events;
+    while (query.Step()) {
+        events.push_back(TAlarmEvent{query.Text(0).value_or(""), query.Integer(1) != 0, query.Text(2).value_or(""),
+                                     query.Text(3).value_or(""), query.Integer(4)});
+    }
+    query.Reset();
+    return events;
+}
+
+}  // namespace quorvane

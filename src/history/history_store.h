@@ -1,0 +1,119 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "history/sqlite_handle.h"
+#include "monitor/alarm_event.h"
+#include "monitor/poll_outcome.h"
+#include "monitor/sensor_poll.h"
+
+namespace quorvane {
+
+// The 25 readings in the order the store keeps them: Volt1..3, Temp1..3, Fan1..3, Input1..16.
+constexpr int kHistoryFieldCount = 25;
+constexpr int kHistoryVoltField = 0;
+constexpr int kHistoryTempField = 3;
+constexpr int kHistoryFanField = 6;
+constexpr int kHistoryInputField = 9;
+// "Volt1", ..., "Input16": the CSV header and the column stems of the file.
+const std::string& HistoryFieldName(int field);
+const std::string& HistoryFieldText(const TReadingRecord& record, int field);
+
+// The number a reading stands for, for plotting: a decimal number, blanks around it allowed;
+// nothing for anything else (empty, "N/A", "nan", "1e999").
+std::optional<double> HistoryNumber(const std::string& text);
+
+// One stored poll. A failed poll keeps no values: what the record still holds then comes
+// from an earlier poll, and plotting it again would draw a reading nobody took.
+struct THistoryPoll {
+    int64_t StartedAtMs = 0;
+    int64_t DurationMs = 0;
+    int32_t Code = -1;
+    std::optional<std::string> FailureReason;
+    std::array<std::optional<std::string>, kHistoryFieldCount> Values;
+    std::array<std::optional<double>, kHistoryFieldCount> Numbers;
+};
+
+// The smallest and largest reading of each asked-for field among the polls that fall in one
+// pixel column; nothing for a field none of them had a number for.
+struct THistoryBucket {
+    int32_t Column = 0;
+    int64_t FirstMs = 0;  // the earliest poll (or summary cell) in the column
+    std::vector<std::optional<double>> Min, Max;
+};
+
+// A failed poll or an alarm event on the time axis; one per pixel column and kind, with the
+// number of them the column holds.
+struct THistoryMark {
+    int64_t AtMs = 0;
+    bool Failure = true;  // else an alarm event
+    std::string Title;    // the failure reason, or the event's title
+    int32_t Count = 1;
+};
+
+// Every poll of the monitor in one SQLite file: written once per poll in its own transaction,
+// read in per-pixel summaries for drawing and row by row for export. Not thread-safe: the
+// window owns it on its one thread. Failures throw EHistoryError.
+class THistoryStore {
+public:
+    struct TOptions {
+        int64_t MaxPolls = 2'000'000;  // about four years at one poll a minute
+        int32_t PruneBatch = 200;      // oldest polls deleted per poll beyond the bound
+        int32_t BusyTimeoutMs = 100;   // how long a write waits for another process's lock
+    };
+
+    // Opens or creates the file, bringing its layout up to date.
+    explicit THistoryStore(const std::string& path);
+    THistoryStore(const std::string& path, TOptions options);
+    ~THistoryStore();
+    THistoryStore(const THistoryStore&) = delete;
+    THistoryStore& operator=(const THistoryStore&) = delete;
+
+    // Keeps one poll (with the alarm events it caused) in one transaction.
+    void Record(const TPollOutcome& outcome, const TReadingRecord& reading,
+                const std::vector<TAlarmEvent>& events = {});
+
+    // Many polls at once, for imports and for filling files to measure with: `next` fills in
+    // one poll at a time until it returns false; commits every `perTransaction` polls.
+    using PollSource = std::function<bool(TPollOutcome&, TReadingRecord&, std::vector<TAlarmEvent>&)>;
+    void RecordAll(const PollSource& next, int32_t perTransaction = 10'000);
+
+    int64_t Count();
+    // Start times of the oldest and the newest poll kept; nothing when there is none.
+    std::optional<std::pair<int64_t, int64_t>> Span();
+
+    // Per-pixel-column minimum and maximum of `fields` over [fromMs, toMs), `columns` wide.
+    // Columns wider than ten minutes (an hour) read the extremes kept per ten minutes (per
+    // hour) beside the polls, so the cost does not grow with the polls in the range; a poll
+    // then counts in the column where its ten minutes (hour) begin.
+    std::vector<THistoryBucket> Buckets(const std::vector<int>& fields, int64_t fromMs, int64_t toMs,
+                                        int32_t columns);
+    std::vector<THistoryMark> Marks(int64_t fromMs, int64_t toMs, int32_t columns);
+
+    // Every poll of [fromMs, toMs) in time order, without holding them all in memory.
+    void ForEachPoll(int64_t fromMs, int64_t toMs, const std::function<void(const THistoryPoll&)>& visit);
+    std::vector<TAlarmEvent> Events(int64_t fromMs, int64_t toMs);
+
+    // Layout version this program writes (PRAGMA user_version).
+    static constexpr int32_t kSchemaVersion = 1;
+
+private:
+    TSqliteStatement& Statement(const std::string& sql);
+    void Migrate();
+    void Insert(const TPollOutcome& outcome, const TReadingRecord& reading, const std::vector<TAlarmEvent>& events);
+    void Prune();
+
+    TOptions options_;
+    std::unique_ptr<TSqliteDatabase> db_;
+    std::map<std::string, std::unique_ptr<TSqliteStatement>> statements_;
+    std::optional<int64_t> count_;
+};
+
+}  // namespace quorvane
