@@ -1,4 +1,5 @@
 #include "support/private_session_bus.h"
+#include "support/first_line.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -61,16 +62,7 @@ PrivateSessionBus::PrivateSessionBus(int lifetimeSeconds) {
         return;
     }
     // The first line is the address; wait for it at most five seconds.
-    std::string line;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < until) {
-        pollfd p{fds[0], POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0) continue;
-        char chunk[512];
-        const ssize_t n = ::read(fds[0], chunk, sizeof chunk);
-        if (n <= 0) break;
-        line.append(chunk, static_cast<size_t>(n));
-    }
+    const std::string line = ReadFirstLine(fds[0], std::chrono::seconds(5));
     ::close(fds[0]);
     const size_t end = line.find('\n');
     if (end == std::string::npos || line.empty()) {

@@ -1,4 +1,5 @@
 #include "support/unit_sim_process.h"
+#include "support/first_line.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -53,16 +54,7 @@ UnitSimProcess::UnitSimProcess(const std::vector<std::string>& options, int life
     }
 
     // The first line names the port; wait for it at most five seconds.
-    std::string line;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < until) {
-        pollfd p{fds[0], POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0) continue;
-        char chunk[256];
-        const ssize_t n = ::read(fds[0], chunk, sizeof chunk);
-        if (n <= 0) break;
-        line.append(chunk, static_cast<size_t>(n));
-    }
+    const std::string line = ReadFirstLine(fds[0], std::chrono::seconds(5));
     ::close(fds[0]);
     const size_t colon = line.rfind(':');
     const long port = colon == std::string::npos ? 0 : std::strtol(line.c_str() + colon + 1, nullptr, 10);

@@ -71,7 +71,8 @@ TEST(ProgramTest, EndsWithCodeZeroAndSavesThroughFileExitAndThroughASessionClose
         ++number;
     }
     const std::string display = ":" + std::to_string(number);
-    Process server({"/usr/bin/Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+    // No reset when the first program leaves: the second would meet a server that is starting over.
+    Process server({"/usr/bin/Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"});
     const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
     for (int i = 0; i < 600 && !std::filesystem::exists(socket); ++i) std::this_thread::sleep_for(50ms);
     ASSERT_TRUE(std::filesystem::exists(socket)) << "Xvfb did not start within 30 s";
