@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -83,6 +84,10 @@ TEST(ProgramTest, EndsWithCodeZeroAndSavesThroughFileExitAndThroughASessionClose
     // Under the leak checker: the session bus library keeps a buffer to the end; it is not ours.
     testing::WriteFile("leaks.supp", "leak:libdbus-1.so\n");
     ::setenv("LSAN_OPTIONS", "suppressions=leaks.supp:print_suppressions=0", 1);
+    // The X keyboard library hands strndup names that end at their length, not at a NUL; the
+    // strict string check takes that for an overflow in code that is not ours.
+    const char* asanOptions = std::getenv("ASAN_OPTIONS");
+    ::setenv("ASAN_OPTIONS", (std::string(asanOptions != nullptr ? asanOptions : "") + ":strict_string_checks=0").c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);  // this process's own toolkit is set up already
     ::setenv("DISPLAY", display.c_str(), 1);
     for (const bool throughMenu : {true, false}) {
