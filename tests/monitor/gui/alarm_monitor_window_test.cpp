@@ -18,6 +18,7 @@
 #include "monitor/gui/alarms_page.h"
 #include "monitor/gui/form1.h"
 #include "monitor/sensor_poll.h"
+#include "window_unit_test.h"
 #include "support/private_session_bus.h"
 #include "support/temp_dir.h"
 
@@ -72,14 +73,8 @@ struct Poll {
     bool answered = true;
 };
 
-class AlarmWindowTest : public ::testing::Test {
+class AlarmWindowTest : public testing::WindowUnitTest {
 protected:
-    AlarmWindowTest() : workingDirectory_(directory_.Path()) {
-        InitializeMonitorWindowUnit();
-        Reading = TReadingRecord{};
-    }
-    ~AlarmWindowTest() override { FinalizeMonitorWindowUnit(); }
-
     static std::string SettingsFile() {
         return std::filesystem::read_symlink("/proc/self/exe").stem().string() + ".ini";
     }
@@ -121,8 +116,6 @@ protected:
     }
 
     static inline Poll next;
-    testing::TempDir directory_;
-    testing::ScopedWorkingDirectory workingDirectory_;
 };
 
 using Keys = std::vector<std::string>;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "gui_test_support.h"
+#include "window_unit_test.h"
 #include "monitor/sensor_poll.h"
 #include "platform/code_page.h"
 #include "platform/gui/gui_text.h"
@@ -58,14 +59,9 @@ QString AccessibleText(QObject* object, QAccessible::Text which) {
 
 // Every window test runs in a fresh working directory (the settings file lives there) with
 // zeroed counters, an empty reading record and no recorded dialogs.
-class WindowTest : public ::testing::Test {
+class WindowTest : public testing::WindowUnitTest {
 protected:
-    WindowTest() : workingDirectory_(directory_.Path()) {
-        InitializeMonitorWindowUnit();
-        Reading = TReadingRecord{};
-        ClearRecordedDialogs();
-    }
-    ~WindowTest() override { FinalizeMonitorWindowUnit(); }
+    WindowTest() { ClearRecordedDialogs(); }
 
     std::unique_ptr<TForm1> MakeForm() {
         auto form = std::make_unique<TForm1>();
@@ -82,8 +78,6 @@ protected:
         form.UDRt->SetPosition(2);
     }
 
-    testing::TempDir directory_;
-    testing::ScopedWorkingDirectory workingDirectory_;
 };
 
 std::string SettingsText(const std::string& section, const std::vector<std::string>& lines);

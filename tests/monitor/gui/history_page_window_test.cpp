@@ -16,6 +16,7 @@
 #include "history/history_store.h"
 #include "monitor/gui/form1.h"
 #include "monitor/sensor_poll.h"
+#include "window_unit_test.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -41,17 +42,7 @@ TReadingRecord Temperatures(const std::string& temp1) {
     return reading;
 }
 
-class HistoryPageTest : public ::testing::Test {
-protected:
-    HistoryPageTest() : workingDirectory_(directory_.Path()) {
-        InitializeMonitorWindowUnit();
-        Reading = TReadingRecord{};
-    }
-    ~HistoryPageTest() override { FinalizeMonitorWindowUnit(); }
-
-    testing::TempDir directory_;
-    testing::ScopedWorkingDirectory workingDirectory_;
-};
+class HistoryPageTest : public testing::WindowUnitTest {};
 
 // The window keeps every poll beside its settings file before it shows it, and the History
 // page, once shown, follows the polls.

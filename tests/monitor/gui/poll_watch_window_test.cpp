@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "gui_test_support.h"
+#include "window_unit_test.h"
 #include "monitor/gui/form1.h"
 #include "monitor/sensor_poll.h"
 #include "support/scripted_server.h"
@@ -57,14 +58,8 @@ ScriptedServer::Script Silent(milliseconds howLong) {
     };
 }
 
-class PollWatchTest : public ::testing::Test {
+class PollWatchTest : public testing::WindowUnitTest {
 protected:
-    PollWatchTest() : workingDirectory_(directory_.Path()) {
-        InitializeMonitorWindowUnit();
-        Reading = TReadingRecord{};
-    }
-    ~PollWatchTest() override { FinalizeMonitorWindowUnit(); }
-
     std::unique_ptr<TForm1> MakeForm(int port, int16_t readSeconds = 2) {
         auto form = std::make_unique<TForm1>();
         form->show();
@@ -75,8 +70,6 @@ protected:
         return form;
     }
 
-    testing::TempDir directory_;
-    testing::ScopedWorkingDirectory workingDirectory_;
 };
 
 // While a slow poll waits on the unit the window keeps painting and, after a moment, shows that
