@@ -53,10 +53,19 @@ private:
 
     void Sample(const char* name, const std::string& label, double value) {
         std::string labels = unitLabel_;
-        if (!label.empty()) labels += (labels.empty() ? "" : ",") + label;
+        if (!label.empty()) {
+            if (!labels.empty()) labels += ',';
+            labels += label;
+        }
         out_ += name;
-        if (!labels.empty()) out_ += "{" + labels + "}";
-        out_ += " " + NumberText(value) + "\n";
+        if (!labels.empty()) {
+            out_ += '{';
+            out_ += labels;
+            out_ += '}';
+        }
+        out_ += ' ';
+        out_ += NumberText(value);
+        out_ += '\n';
     }
 
     std::string& out_;

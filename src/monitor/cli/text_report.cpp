@@ -26,7 +26,10 @@ std::string ReadingLine(const char* name, int index, const std::string& text, co
 std::string FormatTextReport(const TPollReport& report) {
     const TPollOutcome& outcome = report.Outcome;
     std::string text = UtcTimeText(outcome.StartedAtMs);
-    if (report.Unit) text += " " + Printable(*report.Unit);
+    if (report.Unit) {
+        text += ' ';
+        text += Printable(*report.Unit);
+    }
     text += Format(" poll %s, response code %d, %.3f s", outcome.Succeeded ? "succeeded" : "failed",
                    static_cast<int>(outcome.Code), static_cast<double>(outcome.DurationMs) / 1000.0);
     if (report.WithCounters) {
