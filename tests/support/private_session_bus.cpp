@@ -1,20 +1,14 @@
 #include "support/private_session_bus.h"
-#include "support/first_line.h"
+#include "support/announced_process.h"
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace quorvane::testing {
 
@@ -37,33 +31,17 @@ PrivateSessionBus::PrivateSessionBus(int lifetimeSeconds) {
         hadPreviousAddress_ = true;
         previousAddress_ = previous;
     }
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        error_ = "pipe failed";
+    // As root it complains on standard error that it may not raise its descriptor limit;
+    // that is no failure. The first line is the address.
+    AnnouncedProcess daemon = StartAnnouncedProcess(
+        {"timeout", std::to_string(lifetimeSeconds), "dbus-daemon", "--session", "--nofork", "--print-address"},
+        true, std::chrono::seconds(5));
+    pid_ = daemon.pid;
+    if (pid_ < 0) {
+        error_ = daemon.error;
         return;
     }
-    std::vector<std::string> args{"timeout", std::to_string(lifetimeSeconds), "dbus-daemon", "--session", "--nofork",
-                                  "--print-address"};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    // As root it complains that it may not raise its descriptor limit; that is no failure.
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    const int rc = ::posix_spawnp(&pid_, args[0].c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    if (rc != 0) {
-        pid_ = -1;
-        error_ = std::string("cannot start dbus-daemon: ") + std::strerror(rc);
-        ::close(fds[0]);
-        return;
-    }
-    // The first line is the address; wait for it at most five seconds.
-    const std::string line = ReadFirstLine(fds[0], std::chrono::seconds(5));
-    ::close(fds[0]);
+    const std::string& line = daemon.firstLine;
     const size_t end = line.find('\n');
     if (end == std::string::npos || line.empty()) {
         error_ = "dbus-daemon did not print its address: " + line;

@@ -1,10 +1,7 @@
 #include "support/unit_sim_process.h"
-#include "support/first_line.h"
+#include "support/announced_process.h"
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,10 +9,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <thread>
-
-extern char** environ;
 
 namespace quorvane::testing {
 
@@ -29,33 +23,16 @@ std::string UnitSimProcess::ExecutablePath() {
 }
 
 UnitSimProcess::UnitSimProcess(const std::vector<std::string>& options, int lifetimeSeconds) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        error_ = "pipe failed";
-        return;
-    }
     std::vector<std::string> args{ExecutablePath(), "--port", "0", "--seconds", std::to_string(lifetimeSeconds)};
     args.insert(args.end(), options.begin(), options.end());
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    const int rc = ::posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    if (rc != 0) {
-        pid_ = -1;
-        error_ = "cannot start " + args[0] + ": " + std::strerror(rc);
-        ::close(fds[0]);
+    // The first line names the port.
+    AnnouncedProcess simulator = StartAnnouncedProcess(std::move(args), false, std::chrono::seconds(5));
+    pid_ = simulator.pid;
+    if (pid_ < 0) {
+        error_ = simulator.error;
         return;
     }
-
-    // The first line names the port; wait for it at most five seconds.
-    const std::string line = ReadFirstLine(fds[0], std::chrono::seconds(5));
-    ::close(fds[0]);
+    const std::string& line = simulator.firstLine;
     const size_t colon = line.rfind(':');
     const long port = colon == std::string::npos ? 0 : std::strtol(line.c_str() + colon + 1, nullptr, 10);
     if (line.rfind("listening on ", 0) != 0 || port <= 0 || port > 65535) {

@@ -472,12 +472,12 @@ void TForm1::PollCycle() {
     pollWatch_->Begin(host, port, portText);
     const TPollOutcome outcome = poll_(host, userName, password, port, connectTimeout, readTimeout);
     pollWatch_->End();
-    if (Alarms) Alarms->AfterPoll(outcome, host, port);
+    Alarms->AfterPoll(outcome, host, port);
     // On disk before on screen: whatever the user has seen survives a crash.
-    const std::string historyNews =
-        history_ ? history_->Record(outcome, Reading, Alarms ? Alarms->LatestEvents() : std::vector<TAlarmEvent>())
-                 : std::string();
-    if (!historyNews.empty()) ShowNotice(ToQString(historyNews));
+    if (history_) {
+        const std::string historyNews = history_->Record(outcome, Reading, Alarms->LatestEvents());
+        if (!historyNews.empty()) ShowNotice(ToQString(historyNews));
+    }
 
     const int32_t code = outcome.Code;
     const QString time = ToQString(TimeText());
