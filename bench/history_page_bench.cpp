@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "history/history_store.h"
-#include "monitor/gui/history_page.h"
+#include "window/history_page.h"
 
 namespace {
 

@@ -27,7 +27,7 @@
 #include <thread>
 #include <vector>
 
-#include "monitor/gui/form1.h"
+#include "window/form1.h"
 #include "platform/gui/application.h"
 #include "platform/gui/termination_signal.h"
 #include "support/scripted_server.h"

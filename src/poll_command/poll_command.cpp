@@ -1,0 +1,139 @@
+#include "poll_command/poll_command.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <system_error>
+#include <thread>
+
+#include "poll_command/json_report.h"
+#include "poll_command/prometheus_exposition.h"
+#include "poll_command/stop_signals.h"
+#include "poll_command/text_report.h"
+#include "poll_command/textfile_writer.h"
+#include "monitor/sensor_poll.h"
+
+namespace quorvane {
+
+namespace {
+
+std::string Formatted(TReportFormat format, const TPollReport& report) {
+    switch (format) {
+        case TReportFormat::Json: return FormatJsonReport(report);
+        case TReportFormat::Prometheus: return FormatPrometheusExposition(report);
+        case TReportFormat::Text: break;
+    }
+    return FormatTextReport(report);
+}
+
+// One poll on a thread of its own, so that the main thread can keep listening for a stop
+// signal while the poll waits on the unit. The descriptor becomes readable when it is done.
+class TPollInBackground {
+public:
+    explicit TPollInBackground(std::function<TPollOutcome()> poll) : done_(::eventfd(0, EFD_CLOEXEC)) {
+        if (done_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+        thread_ = std::thread([this, poll = std::move(poll)] {
+            outcome_ = poll();
+            const uint64_t one = 1;
+            (void)!::write(done_, &one, sizeof one);
+        });
+    }
+    ~TPollInBackground() {
+        if (thread_.joinable()) thread_.join();
+        ::close(done_);
+    }
+    TPollInBackground(const TPollInBackground&) = delete;
+    TPollInBackground& operator=(const TPollInBackground&) = delete;
+
+    int DoneDescriptor() const { return done_; }
+    // Waits for the poll (which has signalled that it is done) and hands its outcome over.
+    TPollOutcome Outcome() {
+        thread_.join();
+        return outcome_;
+    }
+
+private:
+    int done_;
+    TPollOutcome outcome_;
+    std::thread thread_;
+};
+
+}  // namespace
+
+TPollCommand::TPollCommand(TPollCommandOptions options, TUnitSettings settings, std::FILE* out, std::FILE* err,
+                           TPoll poll)
+    : options_(std::move(options)), settings_(std::move(settings)), out_(out), err_(err), poll_(std::move(poll)) {}
+
+int TPollCommand::Run() { return options_.EverySeconds > 0 ? RunEvery() : RunOnce(); }
+
+TPollOutcome TPollCommand::PollOnce() const {
+    return poll_(settings_.Address, settings_.UserName, settings_.Password, settings_.Port, settings_.ConnectTimeoutMs,
+                 settings_.ReadTimeoutMs);
+}
+
+bool TPollCommand::Report(const TPollOutcome& outcome) {
+    TPollReport report;
+    report.Outcome = outcome;
+    report.Readings = Reading;
+    report.Unit = options_.Unit;
+    report.WithCounters = options_.EverySeconds > 0;
+    report.Polls = PollCount;
+    report.Errors = ErrorCount;
+    if (!outcome.Succeeded) std::fprintf(err_, "quorvane-poll: %s\n", outcome.FailureReason.c_str());
+    if (!options_.Quiet) {
+        const std::string text = Formatted(options_.Format, report);
+        std::fwrite(text.data(), 1, text.size(), out_);
+    }
+    std::fflush(out_);
+    std::fflush(err_);
+    if (options_.TextfilePath.empty()) return true;
+    try {
+        WriteTextfile(options_.TextfilePath, FormatPrometheusExposition(report));
+    } catch (const EFCreateError& e) {
+        std::fprintf(err_, "quorvane-poll: %s\n", e.Message().c_str());
+        std::fflush(err_);
+        return false;
+    }
+    return true;
+}
+
+int TPollCommand::RunOnce() {
+    const TPollOutcome outcome = PollOnce();
+    if (!Report(outcome)) return kExitUsage;
+    return outcome.Succeeded ? kExitPollSucceeded : kExitPollFailed;
+}
+
+int TPollCommand::RunEvery() {
+    // Before the first thread starts, so that every thread of the process has both blocked.
+    TStopSignals stopSignals;
+    const auto interval = std::chrono::seconds(options_.EverySeconds);
+    auto nextStart = std::chrono::steady_clock::now();
+    for (bool first = true;; first = false) {
+        {
+            TPollInBackground poll([this] { return PollOnce(); });
+            if (stopSignals.Wait(-1, poll.DoneDescriptor()) == TStopSignals::TWake::Stop &&
+                stopSignals.Wait(kStopGraceMs, poll.DoneDescriptor()) != TStopSignals::TWake::Ready) {
+                // The poll may sit in a read for up to its whole time limit. Nothing of it is
+                // worth keeping, and the thread cannot be joined in time, so the process ends
+                // here without unwinding (its descriptors close with it).
+                std::fprintf(err_, "quorvane-poll: stopped; the poll under way was abandoned\n");
+                std::fflush(out_);
+                std::fflush(err_);
+                ::_exit(kExitPollSucceeded);
+            }
+            const bool written = Report(poll.Outcome());
+            if (!written && first) return kExitUsage;
+        }
+        if (stopSignals.Stopped()) return kExitPollSucceeded;
+        // Polls keep to a fixed beat; a poll that overran skips the starts it missed.
+        const auto now = std::chrono::steady_clock::now();
+        while (nextStart <= now) nextStart += interval;
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextStart - now).count();
+        if (stopSignals.Wait(static_cast<int>(wait) + 1) == TStopSignals::TWake::Stop) return kExitPollSucceeded;
+    }
+}
+
+}  // namespace quorvane

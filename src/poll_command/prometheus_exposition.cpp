@@ -1,0 +1,117 @@
+#include "poll_command/prometheus_exposition.h"
+
+#include <optional>
+#include <vector>
+
+namespace quorvane {
+
+namespace {
+
+std::string LabelValue(const std::string& text) {
+    std::string result;
+    for (const char c : Utf8Text(text)) {
+        if (c == '\\' || c == '"') {
+            result += '\\';
+            result += c;
+        } else if (c == '\n') {
+            result += "\\n";
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
+// Writes one metric family: its help and type, then a sample for each value that is there.
+class TFamilyWriter {
+public:
+    TFamilyWriter(std::string& out, const std::optional<std::string>& unit) : out_(out) {
+        if (unit) unitLabel_ = "unit=\"" + LabelValue(*unit) + "\"";
+    }
+
+    void Single(const char* name, const char* type, const char* help, double value) {
+        Header(name, type, help);
+        Sample(name, "", value);
+    }
+
+    // One series per reading, labelled label="1", "2", ...; readings without a value are skipped,
+    // and a family left with no sample is not written at all.
+    void Numbered(const char* name, const char* help, const char* label, const std::vector<std::optional<double>>& values) {
+        bool headerWritten = false;
+        for (size_t i = 0; i < values.size(); ++i) {
+            if (!values[i]) continue;
+            if (!headerWritten) Header(name, "gauge", help);
+            headerWritten = true;
+            Sample(name, std::string(label) + "=\"" + std::to_string(i + 1) + "\"", *values[i]);
+        }
+    }
+
+private:
+    void Header(const char* name, const char* type, const char* help) {
+        out_ += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
+    }
+
+    void Sample(const char* name, const std::string& label, double value) {
+        std::string labels = unitLabel_;
+        if (!label.empty()) {
+            if (!labels.empty()) labels += ',';
+            labels += label;
+        }
+        out_ += name;
+        if (!labels.empty()) {
+            out_ += '{';
+            out_ += labels;
+            out_ += '}';
+        }
+        out_ += ' ';
+        out_ += NumberText(value);
+        out_ += '\n';
+    }
+
+    std::string& out_;
+    std::string unitLabel_;
+};
+
+}  // namespace
+
+std::string FormatPrometheusExposition(const TPollReport& report) {
+    const TPollOutcome& outcome = report.Outcome;
+    std::string out;
+    TFamilyWriter family(out, report.Unit);
+    family.Single("quorvane_poll_success", "gauge", "Whether the last poll of the unit succeeded (1) or failed (0).",
+                  outcome.Succeeded ? 1 : 0);
+    family.Single("quorvane_poll_duration_seconds", "gauge", "How long the last poll took.",
+                  static_cast<double>(outcome.DurationMs) / 1000.0);
+    family.Single("quorvane_response_code", "gauge",
+                  "HTTP status code of the last response of the unit, -1 when none arrived.", outcome.Code);
+    family.Single("quorvane_last_poll_timestamp_seconds", "gauge", "Unix time at which the last poll started.",
+                  static_cast<double>(outcome.StartedAtMs) / 1000.0);
+    if (report.WithCounters) {
+        family.Single("quorvane_polls_total", "counter", "Polls started since the program started.", report.Polls);
+        family.Single("quorvane_poll_errors_total", "counter", "Polls that failed since the program started.",
+                      report.Errors);
+    }
+    if (!outcome.Succeeded) return out;
+
+    const TReadingRecord& readings = report.Readings;
+    std::vector<std::optional<double>> values;
+    const auto numbers = [&](int count, const std::string& (TReadingRecord::*field)(int) const) {
+        values.clear();
+        for (int i = 1; i <= count; ++i) values.push_back(ReadingNumber((readings.*field)(i)));
+        return values;
+    };
+    family.Numbered("quorvane_temperature_celsius", "Temperature the unit measured.", "sensor",
+                    numbers(3, &TReadingRecord::Temp));
+    family.Numbered("quorvane_fan_speed_rpm", "Fan speed the unit measured, in revolutions per minute.", "fan",
+                    numbers(3, &TReadingRecord::Fan));
+    family.Numbered("quorvane_voltage_volts", "Voltage the unit measured.", "rail", numbers(3, &TReadingRecord::Volt));
+    values.clear();
+    for (int i = 1; i <= 16; ++i) {
+        const std::optional<bool> state = InputState(readings.Input(i));
+        values.push_back(state ? std::optional<double>(*state ? 1.0 : 0.0) : std::nullopt);
+    }
+    family.Numbered("quorvane_input_on", "Whether the digital input is on (1) or off (0).", "input", values);
+    return out;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,95 @@
+#include "poll_command/unit_settings.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/file_system.h"
+#include "text/mem_ini_file.h"
+
+namespace quorvane {
+
+namespace {
+
+// A password file holds a secret, not a document: anything longer is the wrong file.
+constexpr size_t kMaxPasswordFileBytes = 4096;
+
+int32_t KeyNumber(const TMemIniFile& store, const std::string& place, const std::string& section,
+                  const std::string& key, int32_t fallback, int32_t lowest, int32_t highest) {
+    if (!store.HasKey(section, key)) return fallback;
+    const std::string text = store.ReadText(section, key, "");
+    const std::optional<int32_t> value = TCustomIniFile::ParseNumber(text);
+    if (!value || *value < lowest || *value > highest) {
+        throw EPollUsageError(place + ": key " + key + ": expected a whole number from " + std::to_string(lowest) +
+                              " to " + std::to_string(highest) + ", not '" + text + "'");
+    }
+    return *value;
+}
+
+void ApplySettingsFile(const TPollCommandOptions& options, TUnitSettings& settings) {
+    const std::string& fileName = options.SettingsFile;
+    if (!platform::FileExists(fileName)) throw EPollUsageError("--settings: no such file: " + fileName);
+    const std::string section = options.Section.value_or(std::filesystem::path(fileName).stem().string());
+    const std::string place = "settings file " + fileName + ", section [" + section + "]";
+    std::optional<TMemIniFile> store;
+    try {
+        store.emplace(fileName);
+    } catch (const EStreamError& e) {
+        throw EPollUsageError("--settings: " + e.Message());
+    }
+    store->SetMatchCase(false);
+    bool anyKey = false;
+    for (const char* key : {"IPV4", "Port", "UserName", "Pass", "Timeout", "RTimeout"}) {
+        anyKey = anyKey || store->HasKey(section, key);
+    }
+    if (!anyKey) throw EPollUsageError(place + ": the section is missing or holds none of the unit's keys");
+
+    if (store->HasKey(section, "IPV4")) settings.Address = store->ReadText(section, "IPV4", "");
+    if (store->HasKey(section, "Port")) {
+        // The window keeps the port as text; here a bad one is an error rather than a silent 80.
+        settings.Port = KeyNumber(*store, place, section, "Port", settings.Port, 1, 65535);
+    }
+    if (store->HasKey(section, "UserName")) settings.UserName = store->ReadText(section, "UserName", "");
+    if (store->HasKey(section, "Pass")) settings.Password = store->ReadText(section, "Pass", "");
+    settings.ConnectTimeoutMs = KeyNumber(*store, place, section, "Timeout", 2, 0, 600) * 1000;
+    settings.ReadTimeoutMs = KeyNumber(*store, place, section, "RTimeout", 10, 0, 600) * 1000;
+}
+
+std::string PasswordFromFile(const std::string& fileName) {
+    std::string content;
+    if (const int error = platform::ReadWholeFile(fileName, content, kMaxPasswordFileBytes); error != 0) {
+        throw EPollUsageError("--password-file: cannot read " + fileName + ": " + platform::FileErrorText(error));
+    }
+    const size_t lineEnd = content.find_first_of("\r\n");
+    return lineEnd == std::string::npos ? content : content.substr(0, lineEnd);
+}
+
+}  // namespace
+
+std::optional<std::string> ProcessEnvironment(const std::string& name) {
+    const char* const value = std::getenv(name.c_str());
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+}
+
+TUnitSettings ResolveUnitSettings(const TPollCommandOptions& options, const TEnvironmentLookup& environment) {
+    TUnitSettings settings;
+    if (!options.SettingsFile.empty()) ApplySettingsFile(options, settings);
+    if (options.Address) settings.Address = *options.Address;
+    if (options.Port) settings.Port = *options.Port;
+    if (options.User) settings.UserName = *options.User;
+    if (options.ConnectTimeoutSeconds) settings.ConnectTimeoutMs = *options.ConnectTimeoutSeconds * 1000;
+    if (options.ReadTimeoutSeconds) settings.ReadTimeoutMs = *options.ReadTimeoutSeconds * 1000;
+    if (!options.PasswordFile.empty()) {
+        settings.Password = PasswordFromFile(options.PasswordFile);
+    } else if (const std::optional<std::string> fromEnvironment = environment("QUORVANE_PASSWORD")) {
+        settings.Password = *fromEnvironment;
+    }
+    if (settings.Address.empty()) {
+        throw EPollUsageError(options.SettingsFile.empty()
+                                  ? "no unit address: give --address ADDR or --settings FILE"
+                                  : "settings file " + options.SettingsFile + ": key IPV4: no unit address (or give --address)");
+    }
+    return settings;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,167 @@
+#include "window/alarms_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "platform/gui/application.h"
+
+namespace quorvane {
+
+namespace {
+
+QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QLineEdit* LimitEdit(QWidget* parent, const std::optional<TAlarmLimit>& limit, const QString& name) {
+    auto* edit = new QLineEdit(limit ? Utf8(limit->Text) : QString(), parent);
+    edit->setFixedWidth(56);
+    edit->setAlignment(Qt::AlignCenter);
+    edit->setAccessibleName(name);
+    return edit;
+}
+
+}  // namespace
+
+TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(parent), rules_(rules) {
+    setObjectName(QStringLiteral("TabSheetAlarms"));
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(4, 4, 4, 4);
+    outer->setSpacing(2);
+
+    auto* top = new QHBoxLayout();
+    ActiveLabel = new QLabel(this);
+    ActiveLabel->setObjectName(QStringLiteral("AlarmsActive"));
+    ActiveLabel->setWordWrap(true);
+    ActiveLabel->setStyleSheet(QStringLiteral("color: #c00000;"));
+    top->addWidget(ActiveLabel, 1);
+    TestButton = new QPushButton(QStringLiteral("Test notification"), this);
+    TestButton->setObjectName(QStringLiteral("AlarmsTest"));
+    top->addWidget(TestButton);
+    outer->addLayout(top);
+    connect(TestButton, &QPushButton::clicked, this, [this] {
+        platform::RunHandler([this] {
+            if (onTest_) onTest_();
+        });
+    });
+
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* table = new QWidget(scroll);
+    auto* stack = new QVBoxLayout(table);
+    stack->setContentsMargins(0, 0, 0, 0);
+    auto* grid = new QGridLayout();
+    stack->addLayout(grid);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(1);
+    int line = 0;
+    const char* const headers[] = {"On", "Reading", "Low", "High"};
+    for (int column = 0; column < 4; ++column) {
+        grid->addWidget(new QLabel(QString::fromLatin1(headers[column]), table), line, column);
+    }
+    ++line;
+    for (int row = 0; row < kAlarmReadingCount; ++row, ++line) {
+        const TReadingLimits& limits = rules_.Readings[static_cast<size_t>(row)];
+        const QString label = Utf8(AlarmReadingLabel(row));
+        Row& controls = rows_[static_cast<size_t>(row)];
+        controls.on = new QCheckBox(table);
+        controls.on->setChecked(limits.Enabled);
+        controls.on->setAccessibleName(label + QStringLiteral(" alarm on"));
+        controls.low = LimitEdit(table, limits.Low, label + QStringLiteral(" low limit"));
+        controls.high = LimitEdit(table, limits.High, label + QStringLiteral(" high limit"));
+        controls.reason = new QLabel(table);
+        controls.reason->setStyleSheet(QStringLiteral("color: #c00000;"));
+        grid->addWidget(controls.on, line, 0);
+        grid->addWidget(new QLabel(label + QStringLiteral(" (") + Utf8(AlarmReadingUnit(row)) + ')', table), line, 1);
+        grid->addWidget(controls.low, line, 2);
+        grid->addWidget(controls.high, line, 3);
+        grid->addWidget(controls.reason, line, 4);
+        connect(controls.low, &QLineEdit::editingFinished, this, [this, row] { RowEdited(row); });
+        connect(controls.high, &QLineEdit::editingFinished, this, [this, row] { RowEdited(row); });
+        connect(controls.on, &QCheckBox::clicked, this, [this, row] { RowEdited(row); });
+    }
+
+    SilenceSwitch = new QCheckBox(table);
+    SilenceSwitch->setChecked(rules_.SilenceEnabled);
+    SilenceSwitch->setAccessibleName(QStringLiteral("Unit silent alarm on"));
+    SilencePolls = new QSpinBox(table);
+    SilencePolls->setRange(1, 1000);
+    SilencePolls->setValue(rules_.SilencePolls);
+    SilencePolls->setAccessibleName(QStringLiteral("Failed polls before the unit counts as silent"));
+    grid->addWidget(SilenceSwitch, line, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Unit silent"), table), line, 1);
+    grid->addWidget(SilencePolls, line, 2);
+    grid->addWidget(new QLabel(QStringLiteral("failed polls in a row"), table), line, 3, 1, 2);
+    const auto silenceEdited = [this] {
+        TAlarmRules rules = rules_;
+        rules.SilenceEnabled = SilenceSwitch->isChecked();
+        rules.SilencePolls = SilencePolls->value();
+        Commit(rules);
+    };
+    connect(SilenceSwitch, &QCheckBox::clicked, this, silenceEdited);
+    connect(SilencePolls, &QSpinBox::editingFinished, this, silenceEdited);
+
+    grid->setColumnStretch(5, 1);
+
+    // The inputs, two to a line: what to watch on each.
+    auto* inputs = new QGridLayout();
+    stack->addLayout(inputs);
+    stack->addStretch(1);
+    inputs->setContentsMargins(0, 6, 0, 0);
+    inputs->setHorizontalSpacing(6);
+    inputs->setVerticalSpacing(1);
+    const QStringList watches = {QStringLiteral("-"), QStringLiteral("on change"), QStringLiteral("when on"),
+                                 QStringLiteral("when off")};
+    for (int index = 0; index < kAlarmInputCount; ++index) {
+        const int at = index / 2;
+        const int left = index % 2 == 0 ? 0 : 2;
+        auto* combo = new QComboBox(table);
+        combo->addItems(watches);
+        combo->setCurrentIndex(static_cast<int>(rules_.Inputs[static_cast<size_t>(index)]));
+        combo->setAccessibleName(QStringLiteral("Input %1 alarm").arg(index + 1));
+        inputs->addWidget(new QLabel(QStringLiteral("Input %1").arg(index + 1), table), at, left);
+        inputs->addWidget(combo, at, left + 1);
+        InputWatch[static_cast<size_t>(index)] = combo;
+        connect(combo, &QComboBox::activated, this, [this, index](int chosen) {
+            TAlarmRules rules = rules_;
+            rules.Inputs[static_cast<size_t>(index)] = static_cast<TInputWatch>(chosen);
+            Commit(rules);
+        });
+    }
+    inputs->setColumnStretch(4, 1);
+    scroll->setWidget(table);
+    outer->addWidget(scroll, 1);
+}
+
+void TAlarmsPage::ShowActive(const QString& text) { ActiveLabel->setText(text); }
+
+void TAlarmsPage::RowEdited(int row) {
+    Row& controls = rows_[static_cast<size_t>(row)];
+    TAlarmRules rules = rules_;
+    TReadingLimits& limits = rules.Readings[static_cast<size_t>(row)];
+    limits.Enabled = controls.on->isChecked();
+    const std::string reason = ParseReadingLimits(controls.low->text().toStdString(),
+                                                  controls.high->text().toStdString(), limits);
+    controls.reason->setText(Utf8(reason));
+    controls.reason->setAccessibleName(Utf8(reason));
+    if (reason.empty()) Commit(rules);
+}
+
+void TAlarmsPage::Commit(const TAlarmRules& rules) {
+    // Leaving a box without changing it is no change: the settings file stays untouched.
+    if (rules == rules_) return;
+    rules_ = rules;
+    platform::RunHandler([this] {
+        if (onRulesChanged_) onRulesChanged_(rules_);
+    });
+}
+
+}  // namespace quorvane

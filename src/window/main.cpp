@@ -1,0 +1,42 @@
+// The program: the monitor window inside the application's message loop.
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QScreen>
+
+#include <memory>
+
+#include "window/form1.h"
+#include "platform/gui/application.h"
+#include "platform/gui/termination_signal.h"
+
+int main(int argc, char** argv) {
+    using namespace quorvane;
+
+    // The window unit comes first: the counters are zero before any window exists.
+    InitializeMonitorWindowUnit();
+    int exitCode = 0;
+    {
+        platform::TApplication application(argc, argv);
+        application.SetTitle("Quorvane");
+        application.setWindowIcon(QIcon::fromTheme(QStringLiteral("quorvane")));
+        {
+            // Creating the window loads the settings; a failure there is shown in the error
+            // box and the window opens all the same.
+            auto form = std::make_unique<TForm1>();
+            if (QScreen* screen = QGuiApplication::primaryScreen()) {
+                const QRect available = screen->availableGeometry();
+                form->adjustSize();
+                form->move(available.center() - form->rect().center());
+            }
+            form->show();
+            // Ended from outside (SIGTERM, the session's end): as if the window were closed.
+            platform::TTerminationSignal termination([window = form.get()] { window->close(); });
+            exitCode = application.Run();
+            // Destroying the window saves the settings while their file name is still known,
+            // and while the application (the error box's title) still exists.
+        }
+    }
+    FinalizeMonitorWindowUnit();
+    return exitCode;
+}

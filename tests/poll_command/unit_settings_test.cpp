@@ -1,0 +1,81 @@
+#include "poll_command/unit_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+TEnvironmentLookup Environment(std::map<std::string, std::string> variables) {
+    return [variables](const std::string& name) -> std::optional<std::string> {
+        const auto found = variables.find(name);
+        if (found == variables.end()) return std::nullopt;
+        return found->second;
+    };
+}
+
+std::string UsageError(const TPollCommandOptions& options) {
+    try {
+        ResolveUnitSettings(options, Environment({}));
+    } catch (const EPollUsageError& e) {
+        return e.Message();
+    }
+    return "accepted";
+}
+
+TEST(UnitSettingsTest, ReadsTheWindowsFileWithoutWritingItAndOptionsWin) {
+    TempDir dir;
+    // Lower-case keys, and RTimeout missing: the window would add it to the file at once.
+    const std::string content = "[QUORVANE]\r\nipv4=127.0.0.3\r\nport=81\r\nUserName=admin\r\nPass=from-file\r\nTimeout=3\r\n\r\n";
+    const std::string file = dir.File("Quorvane.ini");
+    WriteFile(file, content);
+    const auto modified = std::filesystem::last_write_time(file);
+
+    TPollCommandOptions options = ParsePollCommandLine({"--settings", file, "--user", "operator"});
+    const TUnitSettings settings = ResolveUnitSettings(options, Environment({}));
+    EXPECT_EQ(settings.Address, "127.0.0.3");
+    EXPECT_EQ(settings.Port, 81);
+    EXPECT_EQ(settings.UserName, "operator");
+    EXPECT_EQ(settings.Password, "from-file");
+    EXPECT_EQ(settings.ConnectTimeoutMs, 3000);
+    EXPECT_EQ(settings.ReadTimeoutMs, 10000);
+
+    EXPECT_EQ(ReadFile(file), content);
+    EXPECT_EQ(std::filesystem::last_write_time(file), modified);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+    EXPECT_EQ(ResolveUnitSettings(options, Environment({{"QUORVANE_PASSWORD", "from-variable"}})).Password,
+              "from-variable");
+}
+
+TEST(UnitSettingsTest, ErrorsNameTheFileOrKey) {
+    TempDir dir;
+    const std::string file = dir.File("Quorvane.ini");
+    TPollCommandOptions options;
+    options.SettingsFile = file;
+    EXPECT_EQ(UsageError(options), "--settings: no such file: " + file);
+
+    WriteFile(file, "[Quorvane]\r\nIPV4=127.0.0.1\r\nPort=eighty\r\n");
+    EXPECT_EQ(UsageError(options), "settings file " + file +
+                                       ", section [Quorvane]: key Port: expected a whole number from 1 to 65535, "
+                                       "not 'eighty'");
+
+    WriteFile(file, "[Quorvane]\r\nPort=80\r\n");
+    EXPECT_EQ(UsageError(options), "settings file " + file + ": key IPV4: no unit address (or give --address)");
+    options.Address = "127.0.0.1";
+    EXPECT_EQ(UsageError(options), "accepted");
+
+    options.Section = "Other";
+    EXPECT_NE(UsageError(options).find("section [Other]: the section is missing"), std::string::npos);
+    EXPECT_EQ(UsageError(TPollCommandOptions{}), "no unit address: give --address ADDR or --settings FILE");
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,203 @@
+#include "window/alarm_monitor.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "window/alarms_page.h"
+#include "window/form1.h"
+#include "monitor/sensor_poll.h"
+#include "window_unit_test.h"
+#include "support/private_session_bus.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+const char* const kNotifications = "org.freedesktop.Notifications";
+const char* const kNotificationsPath = "/org/freedesktop/Notifications";
+
+// A stand-in for the desktop's notification service on the private bus: records each Notify
+// call and answers it as the real one does, with an id.
+class NotificationRecorder : public QDBusVirtualObject {
+public:
+    struct Notice {
+        QString title;
+        QString body;
+        int urgency = -1;
+    };
+
+    explicit NotificationRecorder(const std::string& address) {
+        QDBusConnection connection = QDBusConnection::connectToBus(QString::fromStdString(address), kConnection);
+        connection.registerVirtualObject(QString::fromLatin1(kNotificationsPath), this);
+        registered_ = connection.registerService(QString::fromLatin1(kNotifications));
+    }
+    ~NotificationRecorder() override { QDBusConnection::disconnectFromBus(kConnection); }
+
+    bool Registered() const { return registered_; }
+    const std::vector<Notice>& Notices() const { return notices_; }
+
+    QString introspect(const QString&) const override { return QString(); }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() != QStringLiteral("Notify") || message.signature() != QStringLiteral("susssasa{sv}i")) {
+            return false;
+        }
+        const QList<QVariant> arguments = message.arguments();
+        const QVariantMap hints = qdbus_cast<QVariantMap>(arguments.at(6));
+        notices_.push_back({arguments.at(3).toString(), arguments.at(4).toString(),
+                            hints.contains(QStringLiteral("urgency")) ? hints.value(QStringLiteral("urgency")).toInt() : -1});
+        connection.send(message.createReply(QVariant::fromValue(static_cast<uint>(notices_.size()))));
+        return true;
+    }
+
+private:
+    static inline const QString kConnection = QStringLiteral("notification-recorder");
+    bool registered_ = false;
+    std::vector<Notice> notices_;
+};
+
+// One scripted poll: Temp 2 as the unit sends it, or a poll that fails.
+struct Poll {
+    std::string temp2;
+    bool answered = true;
+};
+
+class AlarmWindowTest : public testing::WindowUnitTest {
+protected:
+    static std::string SettingsFile() {
+        return std::filesystem::read_symlink("/proc/self/exe").stem().string() + ".ini";
+    }
+
+    std::unique_ptr<TForm1> MakeForm() {
+        auto form = std::make_unique<TForm1>();
+        form->Edit1->setText(QStringLiteral("127.0.0.1"));
+        form->SetPollFunction([](const std::string&, const std::string&, const std::string&, int32_t, int32_t, int32_t) {
+            TPollOutcome outcome;
+            outcome.StartedAtMs = 1'700'000'000'000;
+            ++PollCount;
+            if (!next.answered) {
+                ++ErrorCount;
+                outcome.FailureReason = "Connect timed out.";
+                return outcome;
+            }
+            Reading.Temp2 = next.temp2;
+            outcome.Code = 200;
+            outcome.Succeeded = true;
+            return outcome;
+        });
+        return form;
+    }
+
+    // Runs one poll of the window and hands back the alarm events it caused.
+    static std::vector<std::string> RunPoll(TForm1& form, Poll poll) {
+        next = std::move(poll);
+        form.Timer1Timer();
+        std::vector<std::string> keys;
+        for (const TAlarmEvent& event : form.Alarms->LatestEvents()) {
+            keys.push_back(event.Key + (event.Started ? " started" : " ended"));
+        }
+        return keys;
+    }
+
+    static bool BoxIsRed(const QLineEdit* box) {
+        const QColor color = box->palette().color(QPalette::Base);
+        return color.red() > 200 && color.green() < 128 && color.blue() < 128;
+    }
+
+    static inline Poll next;
+};
+
+using Keys = std::vector<std::string>;
+
+TEST_F(AlarmWindowTest, NotifiesOncePerCrossingAndWhenTheUnitFallsSilent) {
+    testing::PrivateSessionBus bus;
+    ASSERT_FALSE(bus.Address().empty()) << bus.Error();
+    NotificationRecorder recorder(bus.Address());
+    ASSERT_TRUE(recorder.Registered());
+    testing::WriteFile(SettingsFile(), "[Alarms]\r\nTemp2High=45\r\nUnitSilentEnabled=1\r\nUnitSilentPolls=3\r\n\r\n");
+    auto form = MakeForm();
+
+    EXPECT_EQ(RunPoll(*form, {"44"}), Keys{});
+    EXPECT_EQ(RunPoll(*form, {"45.5"}), Keys{"Temp2High started"});
+    EXPECT_TRUE(BoxIsRed(form->Memo11));
+    // Hovering just below the limit stays inside 2 % of it: no end yet.
+    EXPECT_EQ(RunPoll(*form, {"45.2"}), Keys{});
+    EXPECT_EQ(RunPoll(*form, {"44.5"}), Keys{});
+    EXPECT_EQ(RunPoll(*form, {"n/a"}), Keys{});
+    EXPECT_EQ(RunPoll(*form, {"44"}), Keys{"Temp2High ended"});
+    EXPECT_FALSE(BoxIsRed(form->Memo11));
+    EXPECT_EQ(RunPoll(*form, {"", false}), Keys{});
+    EXPECT_EQ(RunPoll(*form, {"", false}), Keys{});
+    EXPECT_EQ(RunPoll(*form, {"", false}), Keys{"UnitSilent started"});
+    EXPECT_EQ(RunPoll(*form, {"", false}), Keys{});
+    EXPECT_EQ(RunPoll(*form, {"44"}), Keys{"UnitSilent ended"});
+
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.Notices().size(), size_t{4}, 5000);
+    const std::vector<NotificationRecorder::Notice>& notices = recorder.Notices();
+    EXPECT_EQ(notices[0].title, QStringLiteral("Quorvane: Temp 2 above 45 °C"));
+    EXPECT_EQ(notices[0].urgency, 2);
+    EXPECT_TRUE(notices[0].body.contains(QStringLiteral("45.5 °C"))) << notices[0].body.toStdString();
+    EXPECT_TRUE(notices[0].body.contains(QStringLiteral("127.0.0.1"))) << notices[0].body.toStdString();
+    EXPECT_EQ(notices[1].title, QStringLiteral("Quorvane: Temp 2 back to normal"));
+    EXPECT_EQ(notices[1].urgency, 1);
+    EXPECT_EQ(notices[2].title, QStringLiteral("Quorvane: the unit does not answer"));
+    EXPECT_EQ(notices[2].urgency, 2);
+    EXPECT_EQ(notices[3].title, QStringLiteral("Quorvane: the unit answers again"));
+    EXPECT_FALSE(form->ReasonPanel->text().contains(QStringLiteral("notification"))) << form->ReasonPanel->text().toStdString();
+}
+
+TEST_F(AlarmWindowTest, WithoutANotificationServiceTheWindowSaysSoOnceAndStillShowsTheAlarm) {
+    testing::PrivateSessionBus bus;
+    ASSERT_FALSE(bus.Address().empty()) << bus.Error();
+    testing::WriteFile(SettingsFile(), "[Alarms]\r\nTemp2Low=10\r\n\r\n");
+    auto form = MakeForm();
+
+    RunPoll(*form, {"9"});
+    EXPECT_TRUE(BoxIsRed(form->Memo11));
+    EXPECT_TRUE(form->Alarms->Page()->ActiveLabel->text().contains(QStringLiteral("Temp 2 below 10")));
+    QTRY_VERIFY_WITH_TIMEOUT(form->ReasonPanel->text().startsWith(QStringLiteral("No desktop notifications")), 5000);
+    form->ShowNotice(QString());
+    RunPoll(*form, {"11"});
+    EXPECT_FALSE(BoxIsRed(form->Memo11));
+    QTest::qWait(200);
+    EXPECT_TRUE(form->ReasonPanel->text().isEmpty()) << "said once, not at every alarm";
+}
+
+TEST_F(AlarmWindowTest, TypedLimitsAreCheckedAndOnlyAChangeWritesTheSettings) {
+    auto form = MakeForm();
+    TAlarmsPage& page = *form->Alarms->Page();
+    const std::string firstStart = testing::ReadFile(SettingsFile());
+    auto type = [&](int row, const char* low, const char* high) {
+        page.LowEdit(row)->setText(QString::fromUtf8(low));
+        page.HighEdit(row)->setText(QString::fromUtf8(high));
+        emit page.HighEdit(row)->editingFinished();
+        return page.RowReason(row)->text().toStdString();
+    };
+    EXPECT_EQ(type(1, "", ""), "");
+    EXPECT_EQ(type(1, "", "4O"), "\"4O\" is not a number");
+    EXPECT_EQ(type(1, "50", "45"), "low must be below high");
+    EXPECT_EQ(testing::ReadFile(SettingsFile()), firstStart) << "nothing valid was defined yet";
+
+    EXPECT_EQ(type(1, "5", " 45 "), "");
+    const std::string written = testing::ReadFile(SettingsFile());
+    EXPECT_EQ(written.substr(0, firstStart.size()), firstStart);
+    EXPECT_EQ(written.substr(firstStart.size()), "[Alarms]\r\nTemp2Low=5\r\nTemp2High=45\r\n\r\n");
+
+    // The rules take effect at once.
+    RunPoll(*form, {"46"});
+    EXPECT_TRUE(BoxIsRed(form->Memo11));
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,111 @@
+#include "window/history_page.h"
+
+#include <QComboBox>
+#include <QDateTimeAxis>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QTabWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+
+#include "history/history_store.h"
+#include "window/form1.h"
+#include "monitor/sensor_poll.h"
+#include "window_unit_test.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+double Highest(const QLineSeries* line) {
+    double highest = -1e300;
+    for (const QPointF& point : line->points()) highest = std::max(highest, point.y());
+    return highest;
+}
+
+TReadingRecord Temperatures(const std::string& temp1) {
+    TReadingRecord reading;
+    reading.Temp1 = temp1;
+    reading.Temp2 = "20";
+    reading.Temp3 = "20";
+    return reading;
+}
+
+class HistoryPageTest : public testing::WindowUnitTest {};
+
+// The window keeps every poll beside its settings file before it shows it, and the History
+// page, once shown, follows the polls.
+TEST_F(HistoryPageTest, WindowKeepsEachPollBeforeShowingItAndThePageFollows) {
+    const std::string historyFile =
+        std::filesystem::read_symlink("/proc/self/exe").stem().string() + ".history.sqlite3";
+    auto form = std::make_unique<TForm1>();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_EQ(form->PageControl1->tabText(1), QStringLiteral("History"));
+
+    int polls = 0;
+    form->SetPollFunction([&](const std::string&, const std::string&, const std::string&, int32_t, int32_t, int32_t) {
+        ++polls;
+        Reading = Temperatures(std::to_string(30 + polls));
+        if (polls == 1) return TPollOutcome{-1, false, "Connection refused (10061)", NowMs(), 2};
+        return TPollOutcome{200, true, "", NowMs(), 8};
+    });
+    std::vector<int64_t> keptWhenShown;
+    QObject::connect(form->Memo10, &QLineEdit::textChanged, [&] {
+        if (!form->Memo10->text().isEmpty()) keptWhenShown.push_back(THistoryStore(historyFile).Count());
+    });
+    form->Timer1Timer();
+    form->Timer1Timer();
+    EXPECT_EQ(keptWhenShown, (std::vector<int64_t>{1, 2}));
+
+    form->PageControl1->setCurrentIndex(1);
+    QTest::qWait(20);
+    THistoryPage& page = *form->HistoryPage;
+    ASSERT_EQ(page.Lines.size(), 3u);
+    EXPECT_EQ(Highest(page.Lines[0]), 32.0) << "the failed poll draws no value";
+    EXPECT_EQ(page.FailureMarks->count(), 1);
+    form->Timer1Timer();
+    EXPECT_EQ(Highest(page.Lines[0]), 33.0);
+    form->Timer1Timer();
+    EXPECT_EQ(Highest(page.Lines[0]), 34.0);
+    form->Timer1.SetEnabled(false);
+}
+
+TEST_F(HistoryPageTest, DrawsSpikesAmongManyPollsAndTheRangeSetsTheAxis) {
+    THistoryStore store(directory_.File("h.sqlite3"));
+    const int64_t now = 1'765'000'000'000;
+    store.Record(TPollOutcome{200, true, "", now - 20 * 86'400'000LL, 5}, Temperatures("18"));
+    for (int i = 0; i < 3000; ++i)  // one poll a second for the last 50 minutes, one spike among them
+        store.Record(TPollOutcome{200, true, "", now - 3'000'000 + i * 1000, 5}, Temperatures(i == 1234 ? "85.5" : "21"));
+    THistoryPage page;
+    page.resize(457, 207);
+    page.SetStoreSource([&] { return &store; });
+    page.SetClock([&] { return now; });
+    page.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+
+    EXPECT_EQ(Highest(page.Lines[0]), 85.5);
+    EXPECT_LT(page.Lines[0]->count(), 1000) << "no more than two points per pixel column";
+    EXPECT_EQ(page.TimeAxis->min().toMSecsSinceEpoch(), now + 1 - 3'600'000);
+    page.RangeChoice->setCurrentIndex(THistoryPage::LastWeek);
+    EXPECT_EQ(page.TimeAxis->min().toMSecsSinceEpoch(), now + 1 - 7 * 86'400'000LL);
+    EXPECT_EQ(Highest(page.Lines[0]), 85.5);
+    page.RangeChoice->setCurrentIndex(THistoryPage::Everything);
+    EXPECT_EQ(page.TimeAxis->min().toMSecsSinceEpoch(), now - 20 * 86'400'000LL);
+    page.GroupChoice->setCurrentIndex(THistoryPage::Inputs);
+    EXPECT_EQ(page.Lines.size(), 16u);
+}
+
+}  // namespace
+}  // namespace quorvane

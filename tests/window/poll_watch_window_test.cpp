@@ -1,0 +1,180 @@
+#include "window/poll_watch.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gui_test_support.h"
+#include "window_unit_test.h"
+#include "window/form1.h"
+#include "monitor/sensor_poll.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+#include "support/unit_sim_process.h"
+
+namespace quorvane {
+namespace {
+
+using std::chrono::milliseconds;
+using testing::ScriptedPeer;
+using testing::ScriptedServer;
+
+std::string Answer(const std::string& body) {
+    return "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// A unit that answers its four groups, the first one trickling in over about 1.5 s.
+std::vector<ScriptedServer::Script> TricklingUnit() {
+    std::vector<ScriptedServer::Script> scripts;
+    for (const char* body : {"<html>V1:1,V2:2,V3:3</html>", "<html>T1:1,T2:2,T3:3</html>", "<html>F1:1,F2:2,F3:3</html>",
+                             "<html>Input:I1:1,I2:0,I3:0,I4:0,I5:0,I6:0,I7:0,I8:0,I9:0,I10:0,I11:0,I12:0,I13:0,"
+                             "I14:0,I15:0,I16:0</html>"}) {
+        scripts.push_back([body, slow = scripts.empty()](ScriptedPeer& peer) {
+            peer.ReceiveUntil();
+            if (slow) peer.SendInPieces(Answer(body), 8, milliseconds(150));
+            else peer.Send(Answer(body));
+            peer.Close();
+        });
+    }
+    return scripts;
+}
+
+// A server that takes the request and never answers.
+ScriptedServer::Script Silent(milliseconds howLong) {
+    return [howLong](ScriptedPeer& peer) {
+        peer.ReceiveUntil();
+        peer.WaitForClose(howLong);
+    };
+}
+
+class PollWatchTest : public testing::WindowUnitTest {
+protected:
+    std::unique_ptr<TForm1> MakeForm(int port, int16_t readSeconds = 2) {
+        auto form = std::make_unique<TForm1>();
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        form->Edit1->setText(QStringLiteral("127.0.0.1"));
+        form->Edit2->setText(QString::number(port));
+        form->UDRt->SetPosition(readSeconds);
+        return form;
+    }
+
+};
+
+// While a slow poll waits on the unit the window keeps painting and, after a moment, shows that
+// it waits; afterwards the sign is gone and, with no failure so far, the panel is as before.
+TEST_F(PollWatchTest, SlowPollKeepsPaintingAndShowsTheBusySign) {
+    ScriptedServer server(TricklingUnit());
+    auto form = MakeForm(server.Port());
+    const QString waiting = QStringLiteral("Waiting for 127.0.0.1:%1\u2026").arg(server.Port());
+    int paintsAsked = 0;
+    bool busySeen = false;
+    QTimer exposer;  // fires only when the poll lets the toolkit have its turns
+    QObject::connect(&exposer, &QTimer::timeout, [&] {
+        form->StResult->repaint();
+        ++paintsAsked;
+        const QCursor* cursor = QApplication::overrideCursor();
+        busySeen = busySeen || (form->ReasonPanel->text() == waiting && cursor && cursor->shape() == Qt::BusyCursor);
+    });
+    exposer.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+    const qint64 pollMs = clock.elapsed();
+    exposer.stop();
+    EXPECT_EQ(ErrorCount, 0) << form->ReasonPanel->text().toStdString();
+    ASSERT_GE(pollMs, 1000) << "the unit answered faster than it was told to";
+    EXPECT_GE(paintsAsked, 4) << "repaints during a poll of " << pollMs << " ms";
+    EXPECT_TRUE(busySeen);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(form->ReasonPanel->text().isEmpty());
+    EXPECT_TRUE(form->StatusBar1Panel->isVisible());
+}
+
+// Clicks and keys sent to the window during a poll reach nothing: no second poll, no count
+// reset, no change to the settings the poll runs with.
+TEST_F(PollWatchTest, InputDuringAPollReachesNothing) {
+    ScriptedServer server(TricklingUnit());
+    auto form = MakeForm(server.Port());
+    bool sent = false;
+    QTimer::singleShot(300, form.get(), [&] {
+        sent = true;
+        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+        QTest::mouseDClick(form->GBCount, Qt::LeftButton, {}, QPoint(150, 15));
+        QTest::keyClicks(form->Edit1, "9");
+        form->Timer1Timer();
+    });
+    QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+    server.Stop();
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(server.Accepted(), 4);
+    EXPECT_EQ(form->MemoInterval->text(), QStringLiteral("1"));
+    EXPECT_EQ(form->MemoError->text(), QStringLiteral("0"));
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("127.0.0.1"));
+    EXPECT_TRUE(form->SpeedButton1->isChecked());
+}
+
+// Closing the window while a poll waits for a silent unit ends the poll at once, counts it as
+// one error and then closes the window.
+TEST_F(PollWatchTest, CloseDuringAPollEndsItAtOnce) {
+    ScriptedServer server({Silent(milliseconds(8000))}, milliseconds(9000));
+    auto form = MakeForm(server.Port(), 10);
+    QElapsedTimer clock;
+    qint64 closedAt = -1;
+    QTimer::singleShot(400, form.get(), [&] {
+        closedAt = clock.elapsed();
+        form->close();
+    });
+    clock.start();
+    QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+    ASSERT_GE(closedAt, 0) << "the close request never arrived during the poll";
+    EXPECT_LT(clock.elapsed() - closedAt, 3000) << "the poll waited out its read limit";
+    EXPECT_EQ(ErrorCount, 1);
+    QTest::qWait(50);
+    EXPECT_FALSE(form->isVisible());
+}
+
+// After a failed poll the reason stands in the panel and is the result's accessible
+// description; after the next good poll the panel tells when that one succeeded.
+TEST_F(PollWatchTest, ReasonTellsWhyAPollFailed) {
+    auto form = MakeForm(testing::UnusedLoopbackPort(), 1);
+    auto reasonAfterPoll = [&](int port) {
+        form->Edit2->setText(port ? QString::number(port) : QStringLiteral("abc"));
+        form->Timer1Timer();
+        EXPECT_EQ(form->StResult->accessibleDescription(), form->ReasonPanel->text());
+        return form->ReasonPanel->text().toStdString();
+    };
+    EXPECT_EQ(reasonAfterPoll(testing::UnusedLoopbackPort()), "Connection refused (10061)");
+    EXPECT_EQ(reasonAfterPoll(0).rfind("Port 'abc' is not a number", 0), 0u);
+    {
+        ScriptedServer silent({Silent(milliseconds(3000))});
+        EXPECT_EQ(reasonAfterPoll(silent.Port()), "Read Timeout");
+    }
+    {
+        ScriptedServer garbled({[](ScriptedPeer& peer) {
+            peer.ReceiveUntil();
+            peer.Send(Answer("no readings here"));
+        }});
+        EXPECT_EQ(reasonAfterPoll(garbled.Port()).rfind("Unreadable answer from the unit", 0), 0u);
+    }
+    testing::UnitSimProcess simulator({"--user", "admin", "--password", "other"});
+    ASSERT_NE(simulator.Port(), 0) << simulator.Error();
+    EXPECT_EQ(reasonAfterPoll(simulator.Port()), "401 Unauthorized: check user name and password");
+    form->Edit4->setText(QStringLiteral("other"));
+    EXPECT_EQ(reasonAfterPoll(simulator.Port()).rfind("Good poll at ", 0), 0u);
+    EXPECT_EQ(ErrorCount, 5);
+}
+
+}  // namespace
+}  // namespace quorvane
