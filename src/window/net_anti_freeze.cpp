@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 
-namespace quorvane::platform {
+namespace quorvane {
 
 namespace {
 
@@ -21,4 +21,4 @@ void TNetAntiFreeze::Process() {
     }
 }
 
-}  // namespace quorvane::platform
+}  // namespace quorvane

@@ -4,7 +4,7 @@
 
 #include "tcp/net_anti_freeze_base.h"
 
-namespace quorvane::platform {
+namespace quorvane {
 
 // The transport's anti-freeze for this toolkit: while a poll blocks the user-interface thread,
 // each process step lets the toolkit handle what keeps a window alive (paint and expose
@@ -22,4 +22,4 @@ protected:
     void Process() override;
 };
 
-}  // namespace quorvane::platform
+}  // namespace quorvane

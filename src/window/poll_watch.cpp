@@ -41,7 +41,7 @@ bool IsUserInput(QEvent::Type type) {
 TPollWatch::TPollWatch(QWidget& window, QLabel& reasonPanel, QWidget& makerNotice, QWidget& result)
     : window_(window), reasonPanel_(reasonPanel), makerNotice_(makerNotice), result_(result) {
     // One per process; a second window (only tests make one) polls without it.
-    if (TNetAntiFreezeBase::Current() == nullptr) antiFreeze_ = std::make_unique<platform::TNetAntiFreeze>();
+    if (TNetAntiFreezeBase::Current() == nullptr) antiFreeze_ = std::make_unique<TNetAntiFreeze>();
     busyTimer_.setSingleShot(true);
     busyTimer_.setInterval(BusyDelayMs);
     connect(&busyTimer_, &QTimer::timeout, this, [this] { ShowBusy(); });

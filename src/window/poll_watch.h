@@ -15,9 +15,7 @@ class QWidget;
 
 namespace quorvane {
 
-namespace platform {
 class TNetAntiFreeze;
-}
 
 // What the window does around a poll so that the user sees it is alive and, when the unit is
 // not, why: it keeps the window painting while the transport waits (the anti-freeze), keeps
@@ -64,7 +62,7 @@ private:
     QLabel& reasonPanel_;
     QWidget& makerNotice_;
     QWidget& result_;
-    std::unique_ptr<platform::TNetAntiFreeze> antiFreeze_;
+    std::unique_ptr<TNetAntiFreeze> antiFreeze_;
     QTimer busyTimer_;
     QString waitingText_;
     QString portNote_;
