@@ -22,19 +22,7 @@ void Field(std::ostream& out, const std::string& text) {
     out << '"';
 }
 
-int64_t FloorDiv(int64_t value, int64_t divisor) {
-    const int64_t quotient = value / divisor;
-    return quotient * divisor > value ? quotient - 1 : quotient;
-}
-
 }  // namespace
-
-int32_t LocalUtcOffsetMinutes(int64_t ms) {
-    const std::time_t seconds = static_cast<std::time_t>(FloorDiv(ms, 1000));
-    std::tm local{};
-    if (localtime_r(&seconds, &local) == nullptr) return 0;
-    return static_cast<int32_t>(local.tm_gmtoff / 60);
-}
 
 std::string IsoTimeText(int64_t ms, int32_t offsetMinutes) {
     const int64_t localMs = ms + int64_t{offsetMinutes} * 60'000;
