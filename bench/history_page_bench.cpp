@@ -4,7 +4,6 @@
 //   bench_history_page FILE        (a file made by history-fill or bench_history_bench)
 
 #include <QApplication>
-#include <QChartView>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QImage>

@@ -1,5 +1,6 @@
 #include "history/history_csv.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -56,6 +57,22 @@ int64_t WriteHistoryCsv(THistoryStore& store, int64_t fromMs, int64_t toMs, std:
         ++written;
     });
     return written;
+}
+
+int64_t WriteHistoryEventsCsv(THistoryStore& store, int64_t fromMs, int64_t toMs, std::ostream& out,
+                              const UtcOffsetFunction& offset) {
+    out << "Time,Reading,Kind,Value or reason,Title\r\n";
+    const std::vector<THistoryOccurrence> occurrences = store.Occurrences(fromMs, toMs, SIZE_MAX);
+    for (const THistoryOccurrence& occurrence : occurrences) {
+        out << IsoTimeText(occurrence.AtMs, offset(occurrence.AtMs)) << ',';
+        Field(out, occurrence.Field >= 0 ? HistoryFieldName(occurrence.Field) : occurrence.Failure ? "" : "Unit");
+        out << ',' << (occurrence.Failure ? "Failed poll" : occurrence.Started ? "Alarm start" : "Alarm end") << ',';
+        Field(out, occurrence.Detail);
+        out << ',';
+        Field(out, occurrence.Title);
+        out << "\r\n";
+    }
+    return static_cast<int64_t>(occurrences.size());
 }
 
 }  // namespace quorvane

@@ -19,4 +19,11 @@ std::string IsoTimeText(int64_t ms, int32_t offsetMinutes);
 int64_t WriteHistoryCsv(THistoryStore& store, int64_t fromMs, int64_t toMs, std::ostream& out,
                         const UtcOffsetFunction& offset = LocalUtcOffsetMinutes);
 
+// The failed polls and alarm events of [fromMs, toMs) as comma-separated values, in the same
+// form: Time, Reading (empty for a failed poll, "Unit" for an alarm about the unit), Kind
+// ("Failed poll", "Alarm start", "Alarm end"), Value or reason (as sent), Title. Returns the
+// number of rows written.
+int64_t WriteHistoryEventsCsv(THistoryStore& store, int64_t fromMs, int64_t toMs, std::ostream& out,
+                              const UtcOffsetFunction& offset = LocalUtcOffsetMinutes);
+
 }  // namespace quorvane

@@ -663,7 +663,7 @@ std::vector<THistoryOccurrence> THistoryStore::Occurrences(int64_t fromMs, int64
     for (TSqliteStatement* query : {&failures, &events}) {
         query->Bind(1, fromMs);
         query->Bind(2, toMs);
-        query->Bind(3, static_cast<int64_t>(limit));
+        query->Bind(3, static_cast<int64_t>(std::min<size_t>(limit, INT64_MAX)));
         while (query->Step()) {
             THistoryOccurrence occurrence;
             occurrence.AtMs = query->Integer(0);

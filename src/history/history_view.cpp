@@ -26,26 +26,27 @@ THistorySpan THistoryView::Fit(THistorySpan span, const THistoryBounds& bounds) 
 }
 
 void THistoryView::Change(const TState& next, bool merge) {
-    if (next.Span == shown_ && next.Live == live_) return;
+    if (next.Span == shown_ && next.Live == live_ && next.Everything == everything_) return;
     // A gesture (the turns of one wheel movement, a drag) is one step back, not many.
     if (!(merge && lastMerged_) && started_) {
-        back_.push_back(TState{shown_, live_});
+        back_.push_back(TState{shown_, live_, everything_});
         if (back_.size() > kBackSteps) back_.pop_front();
     }
     lastMerged_ = merge;
     started_ = true;
     shown_ = next.Span;
     live_ = next.Live;
+    everything_ = next.Everything;
 }
 
 void THistoryView::Choose(int64_t lengthMs, const THistoryBounds& bounds) {
     chosen_ = lengthMs;
-    Change(TState{LiveSpan(lengthMs, bounds), true}, false);
+    Change(TState{LiveSpan(lengthMs, bounds), true, lengthMs == kEverything}, false);
 }
 
 void THistoryView::Show(THistorySpan span, const THistoryBounds& bounds, bool merge) {
     if (span.ToMs < span.FromMs) std::swap(span.FromMs, span.ToMs);
-    Change(TState{Fit(span, bounds), false}, merge);
+    Change(TState{Fit(span, bounds), false, false}, merge);
 }
 
 void THistoryView::Zoom(double factor, int64_t anchorMs, const THistoryBounds& bounds, bool merge) {
@@ -69,13 +70,14 @@ void THistoryView::Centre(int64_t atMs, const THistoryBounds& bounds) {
     Show({atMs - length / 2, atMs - length / 2 + length}, bounds);
 }
 
-void THistoryView::Home(const THistoryBounds& bounds) { Change(TState{LiveSpan(chosen_, bounds), true}, false); }
+void THistoryView::Home(const THistoryBounds& bounds) {
+    Change(TState{LiveSpan(chosen_, bounds), true, chosen_ == kEverything}, false);
+}
 
 void THistoryView::SetLive(bool live, const THistoryBounds& bounds) {
     if (live == live_) return;
     // Following now keeps the length on screen.
-    Change(TState{live ? LiveSpan(shown_.Length(), bounds) : shown_, live}, false);
-    Follow(bounds);
+    Change(TState{live ? LiveSpan(shown_.Length(), bounds) : shown_, live, false}, false);
 }
 
 bool THistoryView::Back(const THistoryBounds& bounds) {
@@ -85,14 +87,13 @@ bool THistoryView::Back(const THistoryBounds& bounds) {
     lastMerged_ = false;
     shown_ = previous.Span;
     live_ = previous.Live;
+    everything_ = previous.Everything;
     Follow(bounds);
     return true;
 }
 
 void THistoryView::Follow(const THistoryBounds& bounds) {
-    if (!live_) return;
-    const bool everything = chosen_ == kEverything && shown_.FromMs <= bounds.OldestMs;
-    shown_ = LiveSpan(everything ? kEverything : shown_.Length(), bounds);
+    if (live_) shown_ = LiveSpan(everything_ ? kEverything : shown_.Length(), bounds);
 }
 
 }  // namespace quorvane

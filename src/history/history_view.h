@@ -58,6 +58,7 @@ private:
     struct TState {
         THistorySpan Span;
         bool Live = false;
+        bool Everything = false;  // all that is kept, growing with it
     };
     THistorySpan LiveSpan(int64_t lengthMs, const THistoryBounds& bounds) const;
     // Keeps a zoomed or panned stretch at a sensible length and inside what there is to see
@@ -68,6 +69,7 @@ private:
     int64_t chosen_ = 3'600'000;
     THistorySpan shown_{0, 3'600'000};
     bool live_ = true;
+    bool everything_ = false;
     bool lastMerged_ = false;
     bool started_ = false;  // the first range chosen is no step to go back to
     std::deque<TState> back_;

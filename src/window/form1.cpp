@@ -148,6 +148,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollStatusOutcome) 
     pollWatch_ = std::make_unique<TPollWatch>(*this, *ReasonPanel, *StatusBar1Panel, *StResult);
     platform::RunHandler([this] { FormCreate(); });
     Alarms = std::make_unique<TAlarmMonitor>(*this);
+    HistoryPage->SetLimitsSource([this] { return &Alarms->Evaluator().Rules(); });
 }
 
 TForm1::~TForm1() {
@@ -364,6 +365,7 @@ void TForm1::FormCreate() {
     SettingsSectionName = IniSectionName();
     history_ = std::make_unique<THistoryRecorder>(SettingsSectionName + ".history.sqlite3");
     HistoryPage->SetStoreSource([this] { return history_->Store(); });
+    HistoryPage->SetSettingsFileName(SettingsFileName);
     // The loaded interval takes effect even when it equals the spinner's initial position, so
     // that periodic polling works with the default settings; also when loading fails part way.
     struct ApplyInterval {
@@ -378,6 +380,7 @@ void TForm1::FormCreate() {
 
 void TForm1::FormDestroy() {
     Timer1.SetInterval(0);
+    HistoryPage->SaveWindowSettings();
     SaveSettings();
 }
 
