@@ -1,6 +1,7 @@
 #include "window/history_chart.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QLocale>
@@ -85,6 +86,19 @@ QString TrimmedValue(const std::optional<std::string>& text) {
     return platform::ToQString(text.value_or(std::string())).trimmed();
 }
 
+// The chart announces itself as a chart; its description carries the range and statistics.
+class TChartAccessible : public QAccessibleWidget {
+public:
+    explicit TChartAccessible(QWidget* chart) : QAccessibleWidget(chart, QAccessible::Chart) {}
+};
+
+QAccessibleInterface* ChartAccessibleFactory(const QString& className, QObject* object) {
+    if (object == nullptr || !object->isWidgetType() || object->objectName() != QLatin1String("HistoryChart") ||
+        className != QLatin1String("QWidget"))
+        return nullptr;
+    return dynamic_cast<THistoryChart*>(object) ? new TChartAccessible(static_cast<QWidget*>(object)) : nullptr;
+}
+
 }  // namespace
 
 QString HistoryMomentText(int64_t ms) {
@@ -112,6 +126,11 @@ QString HistorySeriesLabel(int field) {
 QString HistoryUnit(int field) { return QString::fromUtf8(HistoryGroupInfo(GroupOfField(field)).Unit); }
 
 THistoryChart::THistoryChart(QWidget* parent) : QWidget(parent), hidden_(kHistoryFieldCount, false) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(ChartAccessibleFactory);
+        return true;
+    }();
+    (void)factoryInstalled;
     setObjectName(QStringLiteral("HistoryChart"));
     setAccessibleName(QStringLiteral("History chart"));
     setMouseTracking(true);
@@ -200,7 +219,9 @@ void THistoryChart::Layout() {
     plotLeft_ = std::max(metrics.horizontalAdvance(QStringLiteral("-8888.88")), metrics.horizontalAdvance(QStringLiteral("16"))) + 10;
     plotRight_ = std::max(plotLeft_ + 10, width() - 12.0);
     const double timeAxis = 2 * line + 6;
-    marksStrip_ = QRectF(plotLeft_, height() - timeAxis - 2 * kMarkRow, plotRight_ - plotLeft_, 2 * kMarkRow);
+    // A small chart (the History page) keeps failures and alarms on one row.
+    markRows_ = height() < 260 ? 1 : 2;
+    marksStrip_ = QRectF(plotLeft_, height() - timeAxis - markRows_ * kMarkRow, plotRight_ - plotLeft_, markRows_ * kMarkRow);
     const double header = line + 4;
     double weights = 0;
     for (const TLane& lane : lanes_) weights += HistoryGroupInfo(lane.Group).Steps ? 1.4 : 1.0;
@@ -264,6 +285,16 @@ void THistoryChart::Load() {
                 if (AlarmReadingKey(row) != HistoryFieldName(series.Field) || !limits.Watched()) continue;
                 if (limits.Low) lane.Limits.push_back({series.Field, limits.Low->Value, false, QString::fromStdString(limits.Low->Text)});
                 if (limits.High) lane.Limits.push_back({series.Field, limits.High->Value, true, QString::fromStdString(limits.High->Text)});
+            }
+        }
+        // A limit near the data widens the axis to show it; one far off would squeeze the data
+        // flat and is named at the lane's edge instead.
+        if (low && high) {
+            const double reach = std::max({*high - *low, std::abs(*high) / 20, 1e-9});
+            for (const TLimit& limit : lane.Limits) {
+                if (limit.Value < *low - reach || limit.Value > *high + reach) continue;
+                low = std::min(*low, limit.Value);
+                high = std::max(*high, limit.Value);
             }
         }
         lane.Axis = ValueTicks(low, high, lane.Plot.height(), std::max(1.8 * metrics.height(), 24.0), info.NonNegative);
@@ -410,11 +441,15 @@ void THistoryChart::UpdateReadout() {
     if (OnReadout) OnReadout();
 }
 
+double THistoryChart::MarkY(const THistoryMark& mark) const {
+    return marksStrip_.top() + (mark.Failure && markRows_ == 2 ? 1.5 : 0.5) * kMarkRow;
+}
+
 const THistoryMark* THistoryChart::MarkAt(const QPointF& point) const {
     const THistoryMark* found = nullptr;
     double best = kMarkSize;
     for (const THistoryMark& mark : marks_) {
-        const double y = marksStrip_.top() + (mark.Failure ? 1.5 : 0.5) * kMarkRow;
+        const double y = MarkY(mark);
         const double dx = std::abs(XOf(mark.AtMs) - point.x()), dy = std::abs(y - point.y());
         if (dx <= kMarkSize * 0.7 && dy <= kMarkSize * 0.7 && dx < best) {
             best = dx;
@@ -617,15 +652,24 @@ void THistoryChart::PaintLane(QPainter& painter, const TLane& lane) {
                          NumberText(tick, axis.Decimals));
     }
     painter.setClipRect(plot);
+    double above = plot.top() + 1, below = plot.bottom() - metrics.height() - 1;
     for (const TLimit& limit : lane.Limits) {
-        if (limit.Value < axis.Low || limit.Value > axis.High) continue;
         const TSeries* series = nullptr;
         for (const TSeries& candidate : lane.Series)
             if (candidate.Field == limit.Field) series = &candidate;
-        const double at = std::round(y(limit.Value)) + 0.5;
+        const QString label = HistorySeriesLabel(limit.Field) + (limit.High ? QStringLiteral(" high ") : QStringLiteral(" low ")) +
+                              limit.Text;
         painter.setPen(QPen(series ? series->Colour : text, 1, Qt::DashLine));
+        if (limit.Value < axis.Low || limit.Value > axis.High) {
+            const bool over = limit.Value > axis.High;
+            double& at = over ? above : below;
+            painter.drawText(QRectF(plot.left(), at, plot.width() - 4, metrics.height()), Qt::AlignRight | Qt::AlignVCenter,
+                             (over ? QStringLiteral("\u25B2 ") : QStringLiteral("\u25BC ")) + label);
+            at += over ? metrics.height() : -metrics.height();
+            continue;
+        }
+        const double at = std::round(y(limit.Value)) + 0.5;
         painter.drawLine(QPointF(plot.left(), at), QPointF(plot.right(), at));
-        const QString label = HistorySeriesLabel(limit.Field) + (limit.High ? QStringLiteral(" high ") : QStringLiteral(" low ")) + limit.Text;
         painter.drawText(QRectF(plot.left(), limit.High ? at - metrics.height() - 1 : at + 1, plot.width() - 4, metrics.height()),
                          Qt::AlignRight | Qt::AlignVCenter, label);
     }
@@ -656,7 +700,7 @@ void THistoryChart::PaintMarks(QPainter& painter) {
     painter.setRenderHint(QPainter::Antialiasing, true);
     const QColor failure(220, 0, 0), alarm(255, 140, 0);
     for (const THistoryMark& mark : marks_) {
-        const QPointF centre(XOf(mark.AtMs), marksStrip_.top() + (mark.Failure ? 1.5 : 0.5) * kMarkRow);
+        const QPointF centre(XOf(mark.AtMs), MarkY(mark));
         const QRectF box(centre.x() - kMarkSize / 2, centre.y() - kMarkSize / 2, kMarkSize, kMarkSize);
         painter.setPen(QPen(palette().color(QPalette::Base), 1));
         painter.setBrush(mark.Failure ? failure : alarm);

@@ -151,6 +151,7 @@ private:
     void PaintTimeAxis(QPainter& painter);
     void PaintMarks(QPainter& painter);
     void PaintReadout(QPainter& painter);
+    double MarkY(const THistoryMark& mark) const;
     const THistoryMark* MarkAt(const QPointF& point) const;
     static QString LaneTitle(const TLane& lane);
     // Where the key of each series of a lane sits in its header.
@@ -172,6 +173,7 @@ private:
     int64_t fromMs_ = 0, toMs_ = 3'600'000;
     double plotLeft_ = 0, plotRight_ = 1;
     QRectF marksStrip_;
+    int markRows_ = 2;
     bool interactive_ = false;
 
     QPixmap cache_;  // everything but the cursor, the band and the reading

@@ -31,25 +31,25 @@ THistoryPage::THistoryPage(QWidget* parent) : QWidget(parent), now_(WallClockMs)
     GroupChoice->setAccessibleName(QStringLiteral("Readings shown"));
     for (int group = 0; group < kHistoryGroupCount; ++group)
         GroupChoice->addItem(QString::fromUtf8(HistoryGroupInfo(static_cast<THistoryGroup>(group)).Title));
-    GroupChoice->setGeometry(4, 3, 104, 22);
+    GroupChoice->setGeometry(4, 3, 116, 22);
 
     RangeChoice = new QComboBox(this);
     RangeChoice->setObjectName(QStringLiteral("RangeChoice"));
     RangeChoice->setAccessibleName(QStringLiteral("Time range"));
-    RangeChoice->addItems({QStringLiteral("Last 5 minutes"), QStringLiteral("Last 15 minutes"), QStringLiteral("Last hour"),
+    RangeChoice->addItems({QStringLiteral("5 minutes"), QStringLiteral("15 minutes"), QStringLiteral("Last hour"),
                            QStringLiteral("24 hours"), QStringLiteral("7 days"), QStringLiteral("30 days"),
                            QStringLiteral("Everything")});
     RangeChoice->setCurrentIndex(LastHour);
-    RangeChoice->setGeometry(112, 3, 122, 22);
+    RangeChoice->setGeometry(124, 3, 102, 22);
 
-    WindowButton = new QPushButton(QStringLiteral("Open in window"), this);
+    WindowButton = new QPushButton(QStringLiteral("Open in &window"), this);
     WindowButton->setObjectName(QStringLiteral("WindowButton"));
     WindowButton->setToolTip(QStringLiteral("A large window with zoom, pan, statistics and events (or double-click the chart)"));
-    WindowButton->setGeometry(238, 3, 114, 22);
+    WindowButton->setGeometry(230, 3, 118, 22);
 
     ExportButton = new QPushButton(QStringLiteral("Export CSV\u2026"), this);
     ExportButton->setObjectName(QStringLiteral("ExportButton"));
-    ExportButton->setGeometry(356, 3, 96, 22);
+    ExportButton->setGeometry(352, 3, 100, 22);
 
     Chart = new THistoryChart(this);
     QFont small = Chart->font();

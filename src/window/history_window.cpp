@@ -36,7 +36,7 @@ constexpr int64_t kMinuteMs = 60'000;
 constexpr int64_t kDayMs = 24 * 60 * kMinuteMs;
 
 const char* const kRangeNames[THistoryWindowSettings::kRangeCount] = {
-    "Last 5 minutes", "Last 15 minutes", "Last hour", "24 hours", "7 days", "30 days", "Everything"};
+    "5 minutes", "15 minutes", "Last hour", "24 hours", "7 days", "30 days", "Everything"};
 const char* const kGroupChecks[kHistoryGroupCount] = {"&Temperatures", "&Fan speeds", "&Voltages", "&Inputs"};
 
 int64_t WallClockMs() {
@@ -51,11 +51,13 @@ QLabel* PlainLabel(const QString& text, QWidget* parent) {
     return label;
 }
 
-QToolButton* ToolButton(const QString& text, const QString& name, const QString& hint, QWidget* parent) {
+QToolButton* ToolButton(const QString& text, const QString& spoken, const QString& name, const QString& hint,
+                        QWidget* parent) {
     auto* button = new QToolButton(parent);
     button->setText(text);
     button->setObjectName(name);
-    button->setAccessibleName(hint);
+    button->setAccessibleName(spoken);
+    button->setAccessibleDescription(hint);
     button->setToolTip(hint);
     return button;
 }
@@ -110,16 +112,16 @@ void THistoryWindow::BuildControls() {
     rangeLabel->setBuddy(RangeChoice);
     top->addWidget(rangeLabel);
     top->addWidget(RangeChoice);
-    LiveButton = ToolButton(QStringLiteral("&Live"), QStringLiteral("LiveButton"),
+    LiveButton = ToolButton(QStringLiteral("&Live"), QStringLiteral("Live"), QStringLiteral("LiveButton"),
                             QStringLiteral("Follow new polls (Ctrl+L)"), this);
     LiveButton->setCheckable(true);
-    BackButton = ToolButton(QStringLiteral("&Back"), QStringLiteral("BackButton"),
+    BackButton = ToolButton(QStringLiteral("&Back"), QStringLiteral("Back"), QStringLiteral("BackButton"),
                             QStringLiteral("The previous view (Backspace in the chart, Alt+Left)"), this);
-    HomeButton = ToolButton(QStringLiteral("&Home"), QStringLiteral("HomeButton"),
+    HomeButton = ToolButton(QStringLiteral("&Home"), QStringLiteral("Home"), QStringLiteral("HomeButton"),
                             QStringLiteral("The chosen range again (Home in the chart, Alt+Home)"), this);
-    ZoomOutButton = ToolButton(QStringLiteral("\u2212"), QStringLiteral("ZoomOutButton"),
+    ZoomOutButton = ToolButton(QStringLiteral("\u2212"), QStringLiteral("Zoom out"), QStringLiteral("ZoomOutButton"),
                                QStringLiteral("Zoom out (minus in the chart, Ctrl+minus)"), this);
-    ZoomInButton = ToolButton(QStringLiteral("+"), QStringLiteral("ZoomInButton"),
+    ZoomInButton = ToolButton(QStringLiteral("+"), QStringLiteral("Zoom in"), QStringLiteral("ZoomInButton"),
                               QStringLiteral("Zoom in (plus in the chart, Ctrl+plus)"), this);
     for (QToolButton* button : {LiveButton, BackButton, HomeButton, ZoomOutButton, ZoomInButton}) top->addWidget(button);
     top->addStretch(1);
@@ -448,7 +450,6 @@ void THistoryWindow::FillEvents() {
         }
         auto* item = new QTreeWidgetItem({HistoryMomentText(occurrence.AtMs), reading, kind, detail.trimmed()});
         item->setData(0, Qt::UserRole, QVariant::fromValue<qlonglong>(occurrence.AtMs));
-        item->setToolTip(3, QString());
         items.append(item);
     }
     EventList->addTopLevelItems(items);

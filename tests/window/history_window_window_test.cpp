@@ -210,6 +210,7 @@ TEST_F(HistoryWindowTest, LegendAndDescriptionGiveTheStoresStatisticsOfWhatIsSho
     EXPECT_FALSE(chart.accessibleDescription().contains(QStringLiteral("Temp 2")));
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&chart);
     ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Chart);
     EXPECT_EQ(accessible->text(QAccessible::Description), chart.accessibleDescription());
 }
 
