@@ -8,6 +8,7 @@
 #include <string>
 
 #include "http/net_authentication.h"
+#include "http/net_http_body_reader.h"
 #include "http/net_http_header_info.h"
 #include "http/net_uri.h"
 #include "rtl/stream.h"
@@ -55,13 +56,6 @@ public:
 
 private:
     std::string replyBody_;
-};
-
-// A response larger than the client takes: a header block beyond MaxHeaderBytes or
-// MaxHeaderLines, or a body beyond MaxBodyBytes. The connection is closed when it is raised.
-class ENetHTTPResponseTooLarge : public ENetException {
-public:
-    using ENetException::ENetException;
 };
 
 // The exchange deadline (SetExchangeDeadline) passed while the client waited for bytes. It is
@@ -135,9 +129,9 @@ private:
 class TNetCustomHTTP : public TNetTCPClient {
 public:
     // Defensive limits on what a peer may make the client hold (see ENetHTTPResponseTooLarge).
-    static constexpr int64_t kDefaultMaxHeaderBytes = 1024 * 1024;
-    static constexpr int32_t kDefaultMaxHeaderLines = 10000;
-    static constexpr int64_t kDefaultMaxBodyBytes = 16 * 1024 * 1024;
+    static constexpr int64_t kDefaultMaxHeaderBytes = TNetHTTPResponseLimits{}.MaxHeaderBytes;
+    static constexpr int32_t kDefaultMaxHeaderLines = TNetHTTPResponseLimits{}.MaxHeaderLines;
+    static constexpr int64_t kDefaultMaxBodyBytes = TNetHTTPResponseLimits{}.MaxBodyBytes;
 
     explicit TNetCustomHTTP(TComponent* owner = nullptr);
     ~TNetCustomHTTP() override;
@@ -204,7 +198,6 @@ public:
     void ReadResponseHeaders(TNetHTTPResponse& response);
     void StoreResponseCookies(TNetHTTPResponse& response);
     void ReadResponseBody(TNetHTTPResponse& response);
-    int32_t ReadChunkSize();
 
     // --- response evaluation ---
     TNetHTTPWhatsNext EvaluateResponse(TNetHTTPProtocol& exchange);
@@ -225,12 +218,6 @@ protected:
 
 private:
     bool Authorize(TNetHTTPRequest& request, TNetHTTPResponse& response, bool proxy);
-    // Counts one received head line against MaxHeaderBytes / MaxHeaderLines.
-    void CountHeaderLine(const std::string& line);
-    void ReadBodyBounded(TStream& stream, int64_t count, bool untilClose);
-    void CheckBodyGrowth(int64_t total);
-    // Closes the connection and raises ENetHTTPResponseTooLarge.
-    [[noreturn]] void FailTooLarge(const std::string& message);
     // DiscardBody under the 4000 ms limit; read failures are ignored, the size and time
     // limits are not.
     void DiscardWithLimit(TNetHTTPProtocol& exchange);
@@ -250,8 +237,8 @@ private:
     TNetHTTPMethod sentMethod_ = TNetHTTPMethod::hmGet;
     std::unique_ptr<TNetCookieManager> ownedCookieManager_;
     int32_t redirectsMade_ = 0;
-    int64_t headerBytes_ = 0;
-    int32_t headerLines_ = 0;
+    // Counts the head lines of each request's answers and reads their bodies.
+    TNetHTTPBodyReader bodyReader_{*this};
     bool hasDeadline_ = false;
     bool deadlineHit_ = false;
     int32_t deadlineMs_ = 0;
