@@ -188,8 +188,25 @@ public:
     void Get(const std::string& url, TStream& stream);
     std::string Get(const std::string& url);
 
-    // --- the request cycle, public for the tests that drive one step at a time ---
+    // Any method: the body of POST and PUT comes from source, the answer's body is appended to
+    // content (nothing is kept when it is null). Redirections and authorization rounds are
+    // followed inside, as the settings allow.
     virtual void PerformRequest(TNetHTTPMethod method, const std::string& url, TStream* source, TStream* content);
+
+    int32_t FillInputBuffer(bool raiseIfClosed = true, int32_t timeout = -1, bool raiseOnTimeout = true) override;
+
+protected:
+    // The hooks a derived client may answer differently: challenges (401, 407) and redirections.
+    virtual bool AuthorizeRequest(TNetHTTPRequest& request, TNetHTTPResponse& response);
+    virtual bool AuthorizeProxy(TNetHTTPRequest& request, TNetHTTPResponse& response);
+    virtual bool ConfirmRedirect(std::string& location, TNetHTTPMethod& method, int32_t count);
+
+    void DoOnConnected() override;
+    void DoOnDisconnected() override;
+    void Notification(TComponent* component, TOperation operation) override;
+
+private:
+    // --- the request cycle ---
     void PrepareRequestTarget();
     TNetHTTPConnectionType ChooseConnectionType();
     void ConnectForRequest();
@@ -201,22 +218,10 @@ public:
 
     // --- response evaluation ---
     TNetHTTPWhatsNext EvaluateResponse(TNetHTTPProtocol& exchange);
-    virtual bool AuthorizeRequest(TNetHTTPRequest& request, TNetHTTPResponse& response);
-    virtual bool AuthorizeProxy(TNetHTTPRequest& request, TNetHTTPResponse& response);
-    virtual bool ConfirmRedirect(std::string& location, TNetHTTPMethod& method, int32_t count);
     // Reads the body as text (2000 ms limit) and raises ENetHTTPProtocolException with it.
     [[noreturn]] void FailWithResponse(TNetHTTPProtocol& exchange);
     // Reads and drops the body.
     void DiscardBody(TNetHTTPProtocol& exchange);
-
-    int32_t FillInputBuffer(bool raiseIfClosed = true, int32_t timeout = -1, bool raiseOnTimeout = true) override;
-
-protected:
-    void DoOnConnected() override;
-    void DoOnDisconnected() override;
-    void Notification(TComponent* component, TOperation operation) override;
-
-private:
     bool Authorize(TNetHTTPRequest& request, TNetHTTPResponse& response, bool proxy);
     // DiscardBody under the 4000 ms limit; read failures are ignored, the size and time
     // limits are not.
