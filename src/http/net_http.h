@@ -222,6 +222,8 @@ private:
     [[noreturn]] void FailWithResponse(TNetHTTPProtocol& exchange);
     // Reads and drops the body.
     void DiscardBody(TNetHTTPProtocol& exchange);
+    // Reads the body into `aside` in place of the caller's stream.
+    void ReadBodyAside(TNetHTTPResponse& response, TStream& aside);
     bool Authorize(TNetHTTPRequest& request, TNetHTTPResponse& response, bool proxy);
     // DiscardBody under the 4000 ms limit; read failures are ignored, the size and time
     // limits are not.

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "http/net_header_list.h"
+#include "rtl/scope_exit.h"
 
 namespace quorvane {
 
@@ -14,19 +15,12 @@ namespace {
 constexpr int32_t kErrorBodyTimeout = 2000;
 constexpr int32_t kDiscardBodyTimeout = 4000;
 
-// Restores a value on every path out of a scope.
-template <typename T>
-class Restore {
-public:
-    Restore(T& target, T value) : target_(target), saved_(target) { target_ = value; }
-    ~Restore() { target_ = saved_; }
-    Restore(const Restore&) = delete;
-    Restore& operator=(const Restore&) = delete;
-
-private:
-    T& target_;
-    T saved_;
-};
+// Gives the connection's reads a limit of their own until the returned guard goes.
+auto ReadLimitFor(TNetTCPConnection& connection, int32_t milliseconds) {
+    const int32_t saved = connection.ReadTimeout();
+    connection.SetReadTimeout(milliseconds);
+    return TScopeExit([&connection, saved] { connection.SetReadTimeout(saved); });
+}
 
 }  // namespace
 
@@ -171,44 +165,37 @@ void TNetCustomHTTP::FailWithResponse(TNetHTTPProtocol& exchange) {
     TNetHTTPResponse& response = exchange.Response();
     TStringStream body;
     {
-        const int32_t savedTimeout = ReadTimeout();
-        SetReadTimeout(kErrorBodyTimeout);
-        Restore<TStream*> swap(response.BodyStream, &body);
-        try {
-            ReadResponseBody(response);
-        } catch (...) {
-            SetReadTimeout(savedTimeout);
-            throw;
-        }
-        SetReadTimeout(savedTimeout);
+        const auto limit = ReadLimitFor(*this, kErrorBodyTimeout);
+        ReadBodyAside(response, body);
     }
     throw ENetHTTPProtocolException(response.StatusCode(), response.StatusLine, body.DataString());
 }
 
 void TNetCustomHTTP::DiscardBody(TNetHTTPProtocol& exchange) {
-    TNetHTTPResponse& response = exchange.Response();
-    TStringStream body;
-    Restore<TStream*> swap(response.BodyStream, &body);
+    TStringStream dropped;
+    ReadBodyAside(exchange.Response(), dropped);
+}
+
+void TNetCustomHTTP::ReadBodyAside(TNetHTTPResponse& response, TStream& aside) {
+    TStream* const callerStream = response.BodyStream;
+    response.BodyStream = &aside;
+    const TScopeExit restoreStream([&response, callerStream] { response.BodyStream = callerStream; });
     ReadResponseBody(response);
 }
 
 void TNetCustomHTTP::DiscardWithLimit(TNetHTTPProtocol& exchange) {
-    const int32_t savedTimeout = ReadTimeout();
-    SetReadTimeout(kDiscardBodyTimeout);
+    const auto limit = ReadLimitFor(*this, kDiscardBodyTimeout);
     try {
         DiscardBody(exchange);
     } catch (const ENetHTTPResponseTooLarge&) {
-        SetReadTimeout(savedTimeout);
         throw;  // the limits hold for bodies nobody wants as well
     } catch (const ENetHTTPDeadlineExceeded&) {
-        SetReadTimeout(savedTimeout);
         throw;
     } catch (...) {
         // A redirection or challenge body that cannot be read changes nothing but the
         // connection, which still holds part of it.
         Disconnect();
     }
-    SetReadTimeout(savedTimeout);
 }
 
 }  // namespace quorvane
