@@ -43,6 +43,10 @@ bool AnswerHasNoBody(int32_t code, TNetHTTPMethod sentMethod) {
     return sentMethod == TNetHTTPMethod::hmHead || (code >= 100 && code < 200) || code == 204 || code == 304;
 }
 
+// 1xx answers that come before the final one (RFC 9110 15.2: 100 Continue, 103 Early Hints,
+// and codes not yet assigned). 101 is none of them: it ends HTTP on the connection.
+bool IsInterimAnswer(int32_t code) { return code >= 100 && code < 200 && code != 101; }
+
 // Decimal digits only, at most nine of them; -1 for anything else. A status code or a port in
 // hex ("0xC8") or with a sign is no number here, though the runtime's reading would take it.
 int32_t DecimalNumber(const std::string& text) {
@@ -192,14 +196,14 @@ void TNetCustomHTTP::PerformRequest(TNetHTTPMethod method, const std::string& ur
             PrepareRequestTarget();
             ConnectForRequest();
             // The header limits cover everything read for one request, interim answers
-            // included, so an endless run of 100 answers ends too.
+            // included, so an endless run of them ends too (and each read has its time limit).
             bodyReader_.Begin({MaxHeaderBytes, MaxHeaderLines, MaxBodyBytes});
             do {
                 response.StatusLine = ReadLine();
                 bodyReader_.CountHeadLine(response.StatusLine);
                 ReadResponseHeaders(response);
                 StoreResponseCookies(response);
-            } while (response.StatusCode() == 100);
+            } while (IsInterimAnswer(response.StatusCode()));
 
             switch (EvaluateResponse(*exchange_)) {
                 case TNetHTTPWhatsNext::FollowURL:

@@ -35,6 +35,13 @@ TNetHTTPWhatsNext TNetCustomHTTP::EvaluateResponse(TNetHTTPProtocol& exchange) {
     const int32_t code = response.StatusCode();
     const int32_t hundreds = code / 100;
 
+    if (code == 101) {
+        // A switch to another protocol, which this client never asks for: what follows on
+        // the connection is no answer of ours.
+        Disconnect();
+        FailWithResponse(exchange);
+    }
+
     if ((hundreds == 3 && code != 304) || !response.Location.empty()) {
         std::string location = response.Location;
         TNetHTTPMethod method = request.Method;

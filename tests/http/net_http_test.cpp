@@ -91,6 +91,10 @@ INSTANTIATE_TEST_SUITE_P(
         FramingCase{"ContinueThenOk",
                     "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
                     "ok", 200},
+        FramingCase{"EarlyHintsThenOk",
+                    "HTTP/1.1 103 Early Hints\r\nLink: </s.css>; rel=preload\r\n\r\n"
+                    "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
+                    "ok", 200},
         FramingCase{"NoContentSkipsItsLength", "HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\nhello", "", 204},
         FramingCase{"FoldedHeaderLine", "HTTP/1.1 200 OK\r\nX-Long: a\r\n b\r\nContent-Length: 2\r\n\r\nhi", "hi",
                     200}),
@@ -156,6 +160,13 @@ TEST(ResponseSplitTest, PeerCloseBeforeAndAfterTheFirstHeaderLine) {
         }
         EXPECT_FALSE(exchange.client.IsOpen());
     }
+}
+
+TEST(ResponseSplitTest, UnaskedProtocolSwitchEndsTheExchangeAndTheConnection) {
+    MemoryExchange exchange("HTTP/1.1 101 Switching Protocols\r\nUpgrade: other\r\n\r\n" + Ok("not for us"));
+    exchange.io.SetCloseAtEnd(false);
+    EXPECT_THROW(exchange.client.Get(kUrl), ENetException);
+    EXPECT_FALSE(exchange.client.IsOpen());
 }
 
 TEST(ResponseSplitTest, SilentPeerRunsIntoTheReadLimitOnStatusLineAndBody) {
@@ -371,7 +382,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LimitCase{"TooManyHeaderLines", "HTTP/1.1 200 OK\r\n" + ManyLines(10001, "X: 1\r\n"),
                   "Response header block exceeds 10000 lines"},
-        LimitCase{"EndlessInterimAnswers", ManyLines(6000, "HTTP/1.1 100 Continue\r\n\r\n"),
+        LimitCase{"EndlessInterimAnswers",
+                  ManyLines(3000, "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\n\r\n"),
                   "Response header block exceeds 10000 lines"},
         LimitCase{"HeaderBlockTooLarge", "HTTP/1.1 200 OK\r\n" + ManyLines(70, "X: " + std::string(16000, 'a') + "\r\n"),
                   "Response header block exceeds 1048576 bytes"},
