@@ -47,8 +47,8 @@ bool AnswerHasNoBody(int32_t code, TNetHTTPMethod sentMethod) {
 // and codes not yet assigned). 101 is none of them: it ends HTTP on the connection.
 bool IsInterimAnswer(int32_t code) { return code >= 100 && code < 200 && code != 101; }
 
-// Decimal digits only, at most nine of them; -1 for anything else. A status code or a port in
-// hex ("0xC8") or with a sign is no number here, though the runtime's reading would take it.
+// Decimal digits only, at most nine of them; -1 for anything else. A status code in hex
+// ("0xC8") or with a sign is no number here, though the runtime's reading would take it.
 int32_t DecimalNumber(const std::string& text) {
     if (text.empty() || text.size() > 9) return -1;
     int32_t value = 0;
@@ -59,12 +59,11 @@ int32_t DecimalNumber(const std::string& text) {
     return value;
 }
 
-// A URL port written with leading zeros names the same port; later Host headers write it the
-// way SetPort does. Text that is no port at all is left for the connect to refuse.
-std::string NormalisedPort(const std::string& port) {
-    const int32_t value = DecimalNumber(port);
-    return value < 0 ? port : std::to_string(value);
-}
+// The port a URL names, written the way SetPort writes it. The connect takes the runtime's
+// reading of the text ("0081", "+81", "$51" and "0x51" all name port 81), and the Host header
+// must name the port the connection went to, not repeat the text. Text that is no number
+// gives 0, which no connect reaches.
+std::string UrlPort(const std::string& port) { return std::to_string(NetTextToInt32Def(port, 0)); }
 
 }  // namespace
 
@@ -252,7 +251,7 @@ void TNetCustomHTTP::PrepareRequestTarget() {
     current.Protocol = target.Protocol.empty() ? std::string("http") : target.Protocol;
 
     if (!target.Port.empty()) {
-        current.Port = NormalisedPort(target.Port);
+        current.Port = UrlPort(target.Port);
     } else if (platform::AnsiSameText(target.Protocol, "http")) {
         current.Port = "80";
     } else if (platform::AnsiSameText(target.Protocol, "https")) {

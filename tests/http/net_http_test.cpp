@@ -252,6 +252,21 @@ TEST(RequestHeadTest, VersionOneZeroAsksForKeepAliveRelativeUrlsResolveAndPortsA
     EXPECT_EQ(exchange.client.CurrentURL().Port, "81");
 }
 
+TEST(RequestHeadTest, HostCarriesTheDecimalPortTheConnectionUses) {
+    const std::pair<std::string, int32_t> ports[] = {{"+33337", 33337}, {"$8239", 0x8239}, {"0x8239", 0x8239}};
+    for (const auto& [text, number] : ports) {
+        MemoryExchange exchange(Ok("x"));
+        exchange.client.Get("http://127.0.0.1:" + text + "/a");
+        EXPECT_EQ(exchange.io.ConnectedPort(), number) << text;
+        EXPECT_NE(exchange.io.Sent().find("\r\nHost: 127.0.0.1:" + std::to_string(number) + "\r\n"),
+                  std::string::npos)
+            << text;
+    }
+    MemoryExchange eighty(Ok("x"));
+    eighty.client.Get("http://127.0.0.1:+80/a");
+    EXPECT_NE(eighty.io.Sent().find("\r\nHost: 127.0.0.1\r\n"), std::string::npos);
+}
+
 TEST(RequestHeadTest, MethodsNeedingVersionOneOneFailBeforeAnyByteIsSent) {
     MemoryExchange exchange(Ok("x"));
     exchange.client.ProtocolVersion = TNetHTTPProtocolVersion::pv1_0;
