@@ -6,9 +6,15 @@ QUORVANE_BUILD_DIR=${QUORVANE_BUILD_DIR:-$PWD/build/run}
 QUORVANE_SIM_USER=admin
 QUORVANE_SIM_PASSWORD=57203941
 
+source scripts/lib/build_tree.sh
+
+# quorvane_build_monitor [TARGET...]: the run tree (QUORVANE_BUILD_DIR may put it elsewhere),
+# by default the monitor, the simulator, the socket library and the history filler.
 quorvane_build_monitor() {
-  cmake -S . -B "$QUORVANE_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_TESTS=OFF >/dev/null
-  cmake --build "$QUORVANE_BUILD_DIR" -j "$(nproc)" --target Quorvane unit-sim quorvane_socket history-fill
+  local targets=("$@")
+  [ ${#targets[@]} -gt 0 ] || targets=(Quorvane unit-sim quorvane_socket history-fill)
+  cmake --preset run -B "$QUORVANE_BUILD_DIR" >/dev/null
+  cmake --build "$QUORVANE_BUILD_DIR" -j "$(nproc)" --target "${targets[@]}"
 }
 
 # quorvane_start_simulator LOGDIR [unit-sim options...]: sets QUORVANE_SIM_PID and QUORVANE_SIM_PORT.

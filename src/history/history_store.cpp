@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "rtl/scope_exit.h"
+
 namespace quorvane {
 
 namespace {
@@ -364,10 +366,7 @@ void THistoryStore::ForEachPoll(int64_t fromMs, int64_t toMs, const std::functio
     TSqliteStatement& query = Statement(sql);
     query.Bind(1, fromMs);
     query.Bind(2, toMs);
-    struct ResetAtEnd {
-        TSqliteStatement& query;
-        ~ResetAtEnd() { query.Reset(); }
-    } resetAtEnd{query};
+    const TScopeExit resetAtEnd([&query] { query.Reset(); });
     THistoryPoll poll;
     while (query.Step()) {
         poll.StartedAtMs = query.Integer(0);

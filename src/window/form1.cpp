@@ -32,6 +32,7 @@
 #include "platform/gui/static_text.h"
 #include "platform/locale_text.h"
 #include "rtl/date_time.h"
+#include "rtl/scope_exit.h"
 #include "text/mem_ini_file.h"
 
 namespace quorvane {
@@ -366,13 +367,10 @@ void TForm1::FormCreate() {
     HistoryPage->SetStoreSource([this] { return history_->Store(); });
     // The loaded interval takes effect even when it equals the spinner's initial position, so
     // that periodic polling works with the default settings; also when loading fails part way.
-    struct ApplyInterval {
-        TForm1* form;
-        ~ApplyInterval() {
-            const int16_t seconds = form->UDInt->Position();
-            form->Timer1.SetInterval(seconds < 0 ? 0u : static_cast<uint32_t>(seconds) * 1000u);
-        }
-    } applyInterval{this};
+    const TScopeExit applyInterval([this] {
+        const int16_t seconds = UDInt->Position();
+        Timer1.SetInterval(seconds < 0 ? 0u : static_cast<uint32_t>(seconds) * 1000u);
+    });
     LoadSettings();
 }
 
@@ -460,14 +458,11 @@ void TForm1::PollCycle() {
     const int32_t readTimeout = static_cast<int32_t>(UDRt->Position()) * 1000;
     Timer1.SetEnabled(false);
 
-    struct Closing {
-        TForm1* form;
-        ~Closing() {
-            form->pollWatch_->End();
-            form->repaint();
-            form->Timer1.SetEnabled(true);
-        }
-    } closing{this};
+    const TScopeExit closing([this] {
+        pollWatch_->End();
+        repaint();
+        Timer1.SetEnabled(true);
+    });
 
     pollWatch_->Begin(host, port, portText);
     const TPollOutcome outcome = poll_(host, userName, password, port, connectTimeout, readTimeout);

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "rtl/scope_exit.h"
 #include "support/scripted_server.h"
 #include "tcp/net_exception.h"
 #include "tcp/net_io_handler_socket.h"
@@ -237,10 +238,7 @@ TEST_P(RefusedTest, RefusedPortFailsFastWithCode10061OnBothPaths) {
     // Bound but not listening: refused, and no other test can take the port meanwhile.
     const int holder = BindLoopback(0);
     ASSERT_GE(holder, 0);
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{holder};
+    const TScopeExit closer([holder] { ::close(holder); });
     TNetTCPClient client;
     client.SetHost("127.0.0.1");
     client.SetPort(LocalPort(holder));
