@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/dynamic_library.h"
+#include "support/hanging_listener.h"
 #include "support/open_descriptors.h"
 
 namespace quorvane::testing {
@@ -293,45 +294,9 @@ TEST_F(SocketLibraryTest, CloseFromAnotherThreadWakesABlockedSelect) {
     open_.erase(std::find(open_.begin(), open_.end(), client));
 }
 
-// A plain listener whose accept queue is full: further connects to it wait for an answer
-// that never comes.
-class HangingListener {
-public:
-    HangingListener() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd_, 0) != 0) return;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        // Fill the queue; each filler completes its handshake and is never accepted.
-        for (int i = 0; i < 2; ++i) {
-            int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
-            fillers_.push_back(filler);
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    ~HangingListener() {
-        for (int filler : fillers_) ::close(filler);
-        ::close(fd_);
-    }
-    HangingListener(const HangingListener&) = delete;
-    HangingListener& operator=(const HangingListener&) = delete;
-
-    uint16_t Port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    uint16_t port_ = 0;
-    std::vector<int> fillers_;
-};
-
 TEST_F(SocketLibraryTest, CloseFromAnotherThreadWakesABlockedConnect) {
     HangingListener hanging;
-    ASSERT_NE(hanging.Port(), 0);
+    if (!hanging.Valid()) GTEST_SKIP() << "a hanging loopback connect could not be provoked";
     TSocket s = Lib().socket(api::kAfInet, api::kSockStream, 0);
     ASSERT_NE(s, api::kInvalidSocket);
     auto blocked = std::async(std::launch::async, [s, port = hanging.Port()] {

@@ -111,9 +111,14 @@ ProgramProcess::ProgramProcess(const std::string& program, const std::vector<std
 }
 
 ProgramProcess::~ProgramProcess() {
+    // Asked to end first, so that a program with files of its own (a display server's lock and
+    // socket) removes them.
     if (pid_ > 0 && !WaitForExit(0)) {
-        ::kill(pid_, SIGKILL);
-        WaitForExit(5000);
+        ::kill(pid_, SIGTERM);
+        if (!WaitForExit(3000)) {
+            ::kill(pid_, SIGKILL);
+            WaitForExit(5000);
+        }
     }
 }
 
