@@ -10,6 +10,8 @@
 #include "rtl/exception.h"
 #include "text/string_list.h"
 
+#include "support/scripted_sensor_unit.h"
+
 namespace quorvane {
 namespace {
 
@@ -152,10 +154,7 @@ TEST(ParseGroupsTest, AnswerWithoutMarkersFailsBeforeTouchingAnyField) {
 TEST(ParseInputTest, SixteenInputsWithTheInputMarkerAnywhere) {
     TReadingRecord record;
     TStringList answer;
-    std::string body = "<html>Input:";
-    for (int i = 1; i <= 16; ++i) body += (i > 1 ? "," : "") + std::string("I") + std::to_string(i) + ":" + (i % 2 ? "1" : "0");
-    body += "</html>";
-    answer.SplitCommaText(body);
+    answer.SplitCommaText(testing::SensorGroupBody('I', 16, [](int i) { return i % 2 ? "1" : "0"; }));
     ParseInput(answer, record);
     for (int i = 1; i <= 16; ++i) EXPECT_EQ(record.Input(i), i % 2 ? "1" : "0") << i;
 }
@@ -177,9 +176,7 @@ TEST(ParseInputTest, FifteenItemsFailOnTheSixteenth) {
     TReadingRecord record;
     record.Input16 = "old";
     TStringList answer;
-    std::string body = "<html>";
-    for (int i = 1; i <= 15; ++i) body += (i > 1 ? "," : "") + std::string("I") + std::to_string(i) + ":1";
-    answer.SplitCommaText(body + "</html>");
+    answer.SplitCommaText(testing::SensorGroupBody('I', 15, [](int) { return "1"; }));
     EXPECT_THROW(ParseInput(answer, record), EStringListError);
     EXPECT_EQ(record.Input15, "1");
     EXPECT_EQ(record.Input16, "old");
@@ -192,9 +189,7 @@ TEST(ParseInputTest, DoubleByteTrailBytesNeverStartAMarker) {
     const std::string tricky = std::string("\x83") + "INPUT:";
     TReadingRecord record;
     TStringList answer;
-    std::string body = "<html>I1:" + tricky;
-    for (int i = 2; i <= 16; ++i) body += ",I" + std::to_string(i) + ":0";
-    answer.SplitCommaText(body + "</html>");
+    answer.SplitCommaText(testing::SensorGroupBody('I', 16, [&](int i) { return i == 1 ? tricky : "0"; }));
     ParseInput(answer, record);
     EXPECT_EQ(record.Input1, tricky);
 }

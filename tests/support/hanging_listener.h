@@ -11,9 +11,9 @@ namespace quorvane::testing {
 class HangingListener {
 public:
     HangingListener();
-    ~HangingListener();
     HangingListener(const HangingListener&) = delete;
     HangingListener& operator=(const HangingListener&) = delete;
+    ~HangingListener();
 
     bool Valid() const { return valid_; }
     uint16_t Port() const { return port_; }
