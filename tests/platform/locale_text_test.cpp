@@ -70,7 +70,7 @@ void PrintTo(const SeparatorCase& row, std::ostream* out) { *out << row.timeForm
 class TimeSeparatorTest : public ::testing::TestWithParam<SeparatorCase> {};
 
 // Each row's time format goes into a locale of its own, built by the system's locale compiler
-// from one line of source and taken for this thread only.
+// from one line of source and taken for the length of the row.
 TEST_P(TimeSeparatorTest, FollowsTheHourInTheRegionalTimeFormat) {
     const testing::TempDir directory;
     testing::WriteFile(directory.File("time.src"),
@@ -81,14 +81,14 @@ TEST_P(TimeSeparatorTest, FollowsTheHourInTheRegionalTimeFormat) {
         GTEST_SKIP() << "localedef could not build a locale (scripts/deps.sh installs what it needs): "
                      << compiler.errors;
     }
+    // setlocale, not newlocale: the latter keeps the search path of LOCPATH for good.
+    const std::string previous = ::setlocale(LC_TIME, nullptr);
     ::setenv("LOCPATH", directory.Path().c_str(), 1);
-    const locale_t regional = ::newlocale(LC_TIME_MASK, "xx_TIME", static_cast<locale_t>(nullptr));
+    const bool taken = ::setlocale(LC_TIME, "xx_TIME") != nullptr;
     ::unsetenv("LOCPATH");
-    ASSERT_NE(regional, static_cast<locale_t>(nullptr));
-    const locale_t previous = ::uselocale(regional);
     const std::string separator = TimeSeparator();
-    ::uselocale(previous);
-    ::freelocale(regional);
+    ::setlocale(LC_TIME, previous.c_str());
+    ASSERT_TRUE(taken);
     EXPECT_EQ(separator, GetParam().separator);
 }
 
