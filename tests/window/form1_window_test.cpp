@@ -28,9 +28,11 @@
 #include "platform/code_page.h"
 #include "platform/gui/gui_text.h"
 #include "platform/locale_text.h"
+#include "support/scripted_sensor_unit.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
 #include "support/unit_sim_process.h"
+#include "support/unused_port.h"
 
 namespace quorvane {
 namespace {
@@ -228,29 +230,12 @@ TEST_F(WindowTest, ConnectFailureShowsMinusOneAndCountsAnError) {
     EXPECT_EQ(form->MemoError->text(), QStringLiteral("1"));
 }
 
-std::string Answer(const std::string& body) {
-    return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
 // Every value box takes its reading as the unit sent it; a lamp is lime exactly for an input
 // that reads as the integer 1.
 TEST_F(WindowTest, ReadingsFillTheBoxesAndLamps) {
-    const std::vector<std::string> bodies = {
-        "<html>V1:12.0,V2:5.0,V3:3.3</html>",
-        "<html>T1:25.5,T2:-3,T3:40</html>",
-        "<html>F1:1200,f2:950,F3:0</html>",
-        "<html>Input:I1:1,I2:01,I3:0,I4:,I5:on,I6:2,I7:1,I8:0,I9:0,I10:0,I11:0,I12:0,I13:0,I14:0,I15:0,"
-        "I16:1</html>"};
-    std::vector<testing::ScriptedServer::Script> scripts;
-    for (const std::string& body : bodies) {
-        scripts.push_back([body](testing::ScriptedPeer& peer) {
-            peer.ReceiveUntil();
-            peer.Send(Answer(body));
-            peer.Close();
-        });
-    }
-    testing::ScriptedServer server(scripts);
+    testing::ScriptedServer server(testing::ClosingSensorUnit(
+        {"<html>V1:12.0,V2:5.0,V3:3.3</html>", "<html>T1:25.5,T2:-3,T3:40</html>", "<html>F1:1200,f2:950,F3:0</html>",
+         "<html>Input:I1:1,I2:01,I3:0,I4:,I5:on,I6:2,I7:1,I8:0,I9:0,I10:0,I11:0,I12:0,I13:0,I14:0,I15:0,I16:1</html>"}));
     auto form = MakeForm();
     Target(*form, server.Port());
     QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
