@@ -32,7 +32,6 @@
 #include "platform/gui/static_text.h"
 #include "platform/locale_text.h"
 #include "rtl/date_time.h"
-#include "text/mem_ini_file.h"
 
 namespace quorvane {
 
@@ -88,20 +87,14 @@ QLineEdit* MakeBox(QWidget* parent, const char* name, const QString& accessibleN
     return box;
 }
 
-QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& accessibleName, const QString& label,
-                    int y, const char* text) {
+// A settings box with its caption, which is also its accessible name.
+QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& label, int y, const std::string& text) {
     QLabel* caption = MakeLabel(parent, label, 8, y, 70, 21);
-    auto* edit = new QLineEdit(QString::fromLatin1(text), parent);
+    auto* edit = new QLineEdit(ToQString(text), parent);
     edit->setGeometry(80, y, 100, 21);
-    Name(edit, name, accessibleName);
+    Name(edit, name, label);
     caption->setBuddy(edit);
     return edit;
-}
-
-// The settings store's number rule: leading blanks, a sign, decimal digits or "$"/"0x"
-// hexadecimal forming a 32-bit pattern; anything else gives the fallback.
-int32_t TextToIntDef(const std::string& text, int32_t fallback) {
-    return TCustomIniFile::ParseNumber(text).value_or(fallback);
 }
 
 // "hh : mm : ss" with the regional time separator in place of each ":".
@@ -143,7 +136,7 @@ platform::TPasswordCharStyle* PasswordStyle() {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollStatusOutcome) {
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollUnit) {
     BuildControls();
     pollWatch_ = std::make_unique<TPollWatch>(*this, *ReasonPanel, *StatusBar1Panel, *StResult);
     platform::RunHandler([this] { FormCreate(); });
@@ -194,10 +187,11 @@ void TForm1::BuildControls() {
     GroupBox6 = new QGroupBox(client);
     GroupBox6->setGeometry(4, 2, 465, 161);
     Name(GroupBox6, "GroupBox6", QStringLiteral("Settings"));
-    Edit1 = MakeEdit(GroupBox6, "Edit1", QStringLiteral("IP Address"), QStringLiteral("IP Address"), 18, "192.168.1.200");
-    Edit2 = MakeEdit(GroupBox6, "Edit2", QStringLiteral("HTTP Port"), QStringLiteral("HTTP Port"), 45, "80");
-    Edit3 = MakeEdit(GroupBox6, "Edit3", QStringLiteral("User Name"), QStringLiteral("User Name"), 72, "admin");
-    Edit4 = MakeEdit(GroupBox6, "Edit4", QStringLiteral("Password"), QStringLiteral("Password"), 99, "57203941");
+    const TUnitSettings defaults;
+    Edit1 = MakeEdit(GroupBox6, "Edit1", QStringLiteral("IP Address"), 18, defaults.Address);
+    Edit2 = MakeEdit(GroupBox6, "Edit2", QStringLiteral("HTTP Port"), 45, defaults.Port);
+    Edit3 = MakeEdit(GroupBox6, "Edit3", QStringLiteral("User Name"), 72, defaults.UserName);
+    Edit4 = MakeEdit(GroupBox6, "Edit4", QStringLiteral("Password"), 99, defaults.Password);
     Edit4->setValidator(new TTypedLengthValidator(8, Edit4));
     Edit4->setEchoMode(QLineEdit::Password);
     Edit4->setStyle(PasswordStyle());
@@ -224,27 +218,27 @@ void TForm1::BuildControls() {
         const char* spinnerName;
         const char* label;
         int y;
-        int16_t max;
-        int16_t position;
+        int32_t TUnitSettings::* setting;
     };
     const SpinnerLayout layouts[] = {
-        {"Memo2", "UDCt", "Connect Timeout", 8, 600, 2},
-        {"Memo1", "UDRt", "Read Timeout", 52, 600, 10},
-        {"MemoInt", "UDInt", "Interval", 96, 6000, 60},
+        {"Memo2", "UDCt", "Connect Timeout", 8, &TUnitSettings::ConnectTimeout},
+        {"Memo1", "UDRt", "Read Timeout", 52, &TUnitSettings::ReadTimeout},
+        {"MemoInt", "UDInt", "Interval", 96, &TUnitSettings::Interval},
     };
     QLineEdit** boxes[] = {&Memo2, &Memo1, &MemoInt};
     platform::TUpDown** spinners[] = {&UDCt, &UDRt, &UDInt};
     for (int i = 0; i < 3; ++i) {
         const SpinnerLayout& layout = layouts[i];
+        const TUnitSettingKey& key = UnitSettingKeyOf(layout.setting);
         const QString label = QString::fromLatin1(layout.label);
         QLabel* caption = MakeLabel(GroupBox7, label, 8, layout.y + 6, 110, 16);
         QLineEdit* box = MakeBox(GroupBox7, layout.boxName, label + QStringLiteral(" (seconds)"), 8, layout.y + 22, "", true);
         auto* spinner = new platform::TUpDown(box, GroupBox7);
         spinner->setGeometry(65, layout.y + 22, 16, 21);
         Name(spinner, layout.spinnerName, label + QStringLiteral(" spinner"));
-        spinner->SetRange(0, layout.max);
+        spinner->SetRange(static_cast<int16_t>(key.Lowest), static_cast<int16_t>(key.Highest));
         spinner->SetIncrement(1);
-        spinner->SetPosition(layout.position);
+        spinner->SetPosition(static_cast<int16_t>(defaults.*layout.setting));
         MakeLabel(GroupBox7, QStringLiteral("Sec"), 85, layout.y + 22, 24, 21);
         caption->setBuddy(box);
         *boxes[i] = box;
@@ -274,7 +268,7 @@ void TForm1::BuildControls() {
     HistoryPage = new THistoryPage();
     PageControl1->addTab(HistoryPage, QStringLiteral("History"));
 
-    GroupBox1 = new QGroupBox(QStringLiteral(" DI (ON/OFF) "), TabSheet1);
+    GroupBox1 = new QGroupBox(QString::fromUtf8(ReadingGroup(TReadingGroup::Input).Caption), TabSheet1);
     GroupBox1->setGeometry(6, 4, 220, 98);
     Name(GroupBox1, "GroupBox1", QStringLiteral("Digital inputs"));
     for (int i = 0; i < 16; ++i) {
@@ -302,34 +296,34 @@ void TForm1::BuildControls() {
     MakeLabel(GBCount, QStringLiteral("Error"), 14, 56, 40, 21);
     MemoError = MakeBox(GBCount, "MemoError", QStringLiteral("Error count"), 60, 56, "0", false);
 
+    // The analogue groups in catalogue order, top to bottom.
     struct GroupLayout {
         QGroupBox** group;
         const char* groupName;
-        const char* caption;
-        const char* what;
         int y;
         QLineEdit** boxes[3];
         const char* boxNames[3];
         const char* initial;
     };
     const GroupLayout groups[] = {
-        {&GroupBox3, "GroupBox3", " Temp (℃) ", "Temperature", 4, {&Memo10, &Memo11, &Memo12},
-         {"Memo10", "Memo11", "Memo12"}, ""},
-        {&GroupBox2, "GroupBox2", " FAN (rpm) ", "Fan", 70, {&Memo4, &Memo5, &Memo6},
-         {"Memo4", "Memo5", "Memo6"}, "0"},
-        {&GroupBox4, "GroupBox4", " Volt (V) ", "Volt", 136, {&Memo7, &Memo8, &Memo9},
-         {"Memo7", "Memo8", "Memo9"}, "0"},
+        {&GroupBox3, "GroupBox3", 4, {&Memo10, &Memo11, &Memo12}, {"Memo10", "Memo11", "Memo12"}, ""},
+        {&GroupBox2, "GroupBox2", 70, {&Memo4, &Memo5, &Memo6}, {"Memo4", "Memo5", "Memo6"}, "0"},
+        {&GroupBox4, "GroupBox4", 136, {&Memo7, &Memo8, &Memo9}, {"Memo7", "Memo8", "Memo9"}, "0"},
     };
-    for (const GroupLayout& entry : groups) {
-        auto* group = new QGroupBox(QString::fromUtf8(entry.caption), TabSheet1);
+    for (const TReadingGroupInfo& info : ReadingGroups()) {
+        if (!info.Analogue()) continue;
+        const GroupLayout& entry = groups[static_cast<size_t>(info.Group)];
+        auto* group = new QGroupBox(QString::fromUtf8(info.Caption), TabSheet1);
         group->setGeometry(232, entry.y, 222, 62);
-        Name(group, entry.groupName, QString::fromUtf8(entry.caption).trimmed());
+        Name(group, entry.groupName, QString::fromUtf8(info.Caption).trimmed());
         *entry.group = group;
-        for (int i = 0; i < 3; ++i) {
-            MakeLabel(group, QString::number(i + 1), 8 + 70 * i, 26, 10, 21);
-            *entry.boxes[i] = MakeBox(group, entry.boxNames[i],
-                                     QStringLiteral("%1 %2").arg(QString::fromLatin1(entry.what)).arg(i + 1),
-                                     20 + 70 * i, 26, entry.initial, false);
+        for (const TReading& reading : ReadingsOf(info.Group)) {
+            const int i = reading.Number - 1;
+            MakeLabel(group, QString::number(reading.Number), 8 + 70 * i, 26, 10, 21);
+            QLineEdit* box = MakeBox(group, entry.boxNames[i], QString::fromUtf8(reading.Name()), 20 + 70 * i, 26,
+                                     entry.initial, false);
+            *entry.boxes[i] = box;
+            ValueBoxes[static_cast<size_t>(reading.Index)] = box;
         }
     }
 
@@ -383,29 +377,45 @@ void TForm1::FormDestroy() {
 
 void TForm1::LoadSettings() {
     EnsureIniFile(SettingsFileName);
-    struct TextSetting { const char* key; QLineEdit* box; };
-    for (const TextSetting& setting : {TextSetting{"IPV4", Edit1}, TextSetting{"Port", Edit2},
-                                       TextSetting{"UserName", Edit3}, TextSetting{"Pass", Edit4}}) {
-        boxBytes_.Show(*setting.box, IniReadString(SettingsFileName, SettingsSectionName, setting.key,
-                                                   boxBytes_.Bytes(*setting.box)));
-    }
-    struct NumberSetting { const char* key; platform::TUpDown* spinner; };
-    for (const NumberSetting& setting : {NumberSetting{"Timeout", UDCt}, NumberSetting{"RTimeout", UDRt},
-                                         NumberSetting{"Interval", UDInt}}) {
-        const int32_t value = IniReadInteger(SettingsFileName, SettingsSectionName, setting.key,
-                                             setting.spinner->Position());
-        setting.spinner->SetPosition(static_cast<int16_t>(value));
+    // Each control takes its key as soon as it is read: a file that fails part way leaves the
+    // controls after it at their initial values.
+    TUnitSettings settings = ShownSettings();
+    for (const TUnitSettingKey& key : UnitSettingKeys()) {
+        LoadUnitSetting(SettingsFileName, SettingsSectionName, key, settings);
+        if (key.Text != nullptr) {
+            boxBytes_.Show(*SettingBox(key), settings.*key.Text);
+        } else {
+            // The spinner's position is 16 bits wide and takes the value's low 16 bits.
+            SettingSpinner(key)->SetPosition(static_cast<int16_t>(settings.*key.Number));
+        }
     }
 }
 
-void TForm1::SaveSettings() {
-    IniWriteString(SettingsFileName, SettingsSectionName, "IPV4", boxBytes_.Bytes(*Edit1));
-    IniWriteString(SettingsFileName, SettingsSectionName, "Port", boxBytes_.Bytes(*Edit2));
-    IniWriteString(SettingsFileName, SettingsSectionName, "UserName", boxBytes_.Bytes(*Edit3));
-    IniWriteString(SettingsFileName, SettingsSectionName, "Pass", boxBytes_.Bytes(*Edit4));
-    IniWriteInteger(SettingsFileName, SettingsSectionName, "Timeout", UDCt->Position());
-    IniWriteInteger(SettingsFileName, SettingsSectionName, "RTimeout", UDRt->Position());
-    IniWriteInteger(SettingsFileName, SettingsSectionName, "Interval", UDInt->Position());
+void TForm1::SaveSettings() { SaveUnitSettings(SettingsFileName, SettingsSectionName, ShownSettings()); }
+
+TUnitSettings TForm1::ShownSettings(bool withInterval) const {
+    TUnitSettings settings;
+    for (const TUnitSettingKey& key : UnitSettingKeys()) {
+        if (key.Text != nullptr) {
+            settings.*key.Text = boxBytes_.Bytes(*SettingBox(key));
+        } else if (withInterval || key.Number != &TUnitSettings::Interval) {
+            settings.*key.Number = SettingSpinner(key)->Position();
+        }
+    }
+    return settings;
+}
+
+QLineEdit* TForm1::SettingBox(const TUnitSettingKey& key) const {
+    if (key.Text == &TUnitSettings::Address) return Edit1;
+    if (key.Text == &TUnitSettings::Port) return Edit2;
+    if (key.Text == &TUnitSettings::UserName) return Edit3;
+    return Edit4;
+}
+
+platform::TUpDown* TForm1::SettingSpinner(const TUnitSettingKey& key) const {
+    if (key.Number == &TUnitSettings::ConnectTimeout) return UDCt;
+    if (key.Number == &TUnitSettings::ReadTimeout) return UDRt;
+    return UDInt;
 }
 
 void TForm1::CloseX1Click() {
@@ -451,13 +461,10 @@ void TForm1::GBCountDblClick() {
 void TForm1::PollCycle() {
     // Nothing inside a poll may start another (the anti-freeze lets the window live meanwhile).
     if (pollWatch_->Polling()) return;
-    const std::string host = boxBytes_.Bytes(*Edit1);
-    const std::string userName = boxBytes_.Bytes(*Edit3);
-    const std::string password = boxBytes_.Bytes(*Edit4);
-    const std::string portText = boxBytes_.Bytes(*Edit2);
-    const int32_t port = TextToIntDef(portText, 80);
-    const int32_t connectTimeout = static_cast<int32_t>(UDCt->Position()) * 1000;
-    const int32_t readTimeout = static_cast<int32_t>(UDRt->Position()) * 1000;
+    // Not the interval: asking its spinner would take a number still being typed there
+    // without telling the timer.
+    const TUnitSettings settings = ShownSettings(false);
+    const TUnitTarget target = settings.Target();
     Timer1.SetEnabled(false);
 
     struct Closing {
@@ -469,10 +476,12 @@ void TForm1::PollCycle() {
         }
     } closing{this};
 
-    pollWatch_->Begin(host, port, portText);
-    const TPollOutcome outcome = poll_(host, userName, password, port, connectTimeout, readTimeout);
+    pollWatch_->Begin(target.Host, target.Port, settings.Port);
+    const TPollResult result = poll_(target);
     pollWatch_->End();
-    Alarms->AfterPoll(outcome, host, port);
+    ApplyPollResult(result);
+    const TPollOutcome& outcome = result.Outcome;
+    Alarms->AfterPoll(outcome, target.Host, target.Port);
     // On disk before on screen: whatever the user has seen survives a crash.
     if (history_) {
         const std::string historyNews = history_->Record(outcome, Reading, Alarms->LatestEvents());
@@ -488,18 +497,15 @@ void TForm1::PollCycle() {
     MemoInterval->setText(QString::number(PollCount));
     MemoError->clear();
     MemoError->setText(QString::number(ErrorCount));
-    QLineEdit* const fanBoxes[] = {Memo4, Memo5, Memo6};
-    QLineEdit* const voltBoxes[] = {Memo7, Memo8, Memo9};
-    QLineEdit* const tempBoxes[] = {Memo10, Memo11, Memo12};
-    for (int i = 1; i <= 3; ++i) {
-        fanBoxes[i - 1]->clear();
-        fanBoxes[i - 1]->setText(ToQString(Reading.Fan(i)));
-        voltBoxes[i - 1]->clear();
-        voltBoxes[i - 1]->setText(ToQString(Reading.Volt(i)));
-        tempBoxes[i - 1]->clear();
-        tempBoxes[i - 1]->setText(ToQString(Reading.Temp(i)));
+    for (const TReading& reading : Readings()) {
+        if (reading.Group->Analogue()) {
+            QLineEdit* box = ValueBoxes[static_cast<size_t>(reading.Index)];
+            box->clear();
+            box->setText(ToQString(reading.Of(Reading)));
+        } else {
+            ShowLamp(reading.Number, reading.Of(Reading));
+        }
     }
-    for (int i = 1; i <= 16; ++i) ShowLamp(i, Reading.Input(i));
     HistoryPage->PollRecorded();
 }
 
@@ -513,13 +519,11 @@ void TForm1::ShowLamp(int index, const std::string& reading) {
     QPalette palette = lamp->palette();
     palette.setColor(QPalette::Window, color);
     lamp->setPalette(palette);
-    lamp->setAccessibleName(QStringLiteral("Input %1 %2").arg(index).arg(color == kLime ? QStringLiteral("on")
-                                                                                         : QStringLiteral("off")));
+    const std::string label = ReadingOf(TReadingGroup::Input, index).Label();
+    lamp->setAccessibleName(ToQString(label + (color == kLime ? " on" : " off")));
 }
 
-QColor TForm1::LampColor(const std::string& text) {
-    return TextToIntDef(text, 0) == 1 ? kLime : kSilver;
-}
+QColor TForm1::LampColor(const std::string& text) { return InputOn(text).value_or(false) ? kLime : kSilver; }
 
 bool TForm1::OpenURL(const std::string& url) {
     const int result = platform::ShellExecuteA(this, "open", url, "", "", platform::SW_SHOW);
