@@ -54,6 +54,8 @@ extern const char* const UnitMakerHomePage;
 // the readings, the counters and the result of the last poll.
 class TForm1 : public QMainWindow {
 public:
+    static constexpr const char* Caption = "Quorvane Ver.0.1";
+
     // The poll the window runs; PollUnit unless a test puts another in its place. The window
     // applies its result to the reading record and the counters.
     using PollFunction = std::function<TPollResult(const TUnitTarget& target)>;
@@ -138,6 +140,7 @@ public:
     std::unique_ptr<TAlarmMonitor> Alarms;
 
 private:
+    // Creates every control with its initial value (form1_controls.cpp).
     void BuildControls();
     void PollCycle();
     bool OpenURL(const std::string& url);
