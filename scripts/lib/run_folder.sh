@@ -3,8 +3,6 @@
 # monitor at it.
 
 QUORVANE_BUILD_DIR=${QUORVANE_BUILD_DIR:-$PWD/build/run}
-QUORVANE_SIM_USER=admin
-QUORVANE_SIM_PASSWORD=57203941
 
 source scripts/lib/build_tree.sh
 
@@ -18,12 +16,12 @@ quorvane_build_monitor() {
 }
 
 # quorvane_start_simulator LOGDIR [unit-sim options...]: sets QUORVANE_SIM_PID and QUORVANE_SIM_PORT.
+# The simulator takes the unit's factory credentials, which are the monitor's defaults too.
 quorvane_start_simulator() {
   local logdir=$1; shift
   local out="$logdir/unit-sim.out"
   : >"$out"
-  "$QUORVANE_BUILD_DIR/bin/unit-sim" --port 0 --user "$QUORVANE_SIM_USER" --password "$QUORVANE_SIM_PASSWORD" \
-    "$@" >"$out" 2>"$logdir/unit-sim.err" &
+  "$QUORVANE_BUILD_DIR/bin/unit-sim" --port 0 "$@" >"$out" 2>"$logdir/unit-sim.err" &
   QUORVANE_SIM_PID=$!
   local i line=
   for i in $(seq 1 100); do
@@ -47,10 +45,11 @@ quorvane_stop_simulator() {
 }
 
 # quorvane_write_settings FOLDER PORT INTERVAL: the monitor's settings file (named after the
-# executable, Quorvane.ini) in the folder the monitor will run from.
+# executable, Quorvane.ini) in the folder the monitor will run from. It holds only what differs
+# from the program's own defaults; the monitor adds the other keys at its first start.
 quorvane_write_settings() {
   local folder=$1 port=$2 interval=$3
   mkdir -p "$folder"
-  printf '[Quorvane]\r\nIPV4=127.0.0.1\r\nPort=%s\r\nUserName=%s\r\nPass=%s\r\nTimeout=2\r\nRTimeout=5\r\nInterval=%s\r\n\r\n' \
-    "$port" "$QUORVANE_SIM_USER" "$QUORVANE_SIM_PASSWORD" "$interval" >"$folder/Quorvane.ini"
+  printf '[Quorvane]\r\nIPV4=127.0.0.1\r\nPort=%s\r\nRTimeout=5\r\nInterval=%s\r\n\r\n' \
+    "$port" "$interval" >"$folder/Quorvane.ini"
 }

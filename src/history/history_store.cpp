@@ -1,7 +1,5 @@
 #include "history/history_store.h"
 
-#include <charconv>
-#include <cmath>
 
 #include "rtl/scope_exit.h"
 
@@ -12,26 +10,8 @@ namespace {
 constexpr int64_t kTenMinutesMs = 600'000;
 constexpr int64_t kHourMs = 3'600'000;
 
-const std::array<std::string, kHistoryFieldCount>& FieldNames() {
-    static const std::array<std::string, kHistoryFieldCount> names = [] {
-        std::array<std::string, kHistoryFieldCount> made;
-        for (int i = 0; i < 3; ++i) {
-            made[kHistoryVoltField + i] = "Volt" + std::to_string(i + 1);
-            made[kHistoryTempField + i] = "Temp" + std::to_string(i + 1);
-            made[kHistoryFanField + i] = "Fan" + std::to_string(i + 1);
-        }
-        for (int i = 0; i < 16; ++i) made[kHistoryInputField + i] = "Input" + std::to_string(i + 1);
-        return made;
-    }();
-    return names;
-}
-
-// Column stems in the file: "volt1", ..., "input16".
-std::string Stem(int field) {
-    std::string stem = FieldNames()[field];
-    stem[0] = static_cast<char>(stem[0] - 'A' + 'a');
-    return stem;
-}
+// Column stems in the file: "temp1", ..., "input16".
+std::string Stem(int field) { return Readings().at(static_cast<size_t>(field)).Column(); }
 
 std::string PollColumns() {
     std::string columns;
@@ -85,26 +65,7 @@ int64_t FloorTo(int64_t ms, int64_t step) {
 
 }  // namespace
 
-const std::string& HistoryFieldName(int field) { return FieldNames().at(static_cast<size_t>(field)); }
-
-const std::string& HistoryFieldText(const TReadingRecord& record, int field) {
-    if (field < kHistoryTempField) return record.Volt(field - kHistoryVoltField + 1);
-    if (field < kHistoryFanField) return record.Temp(field - kHistoryTempField + 1);
-    if (field < kHistoryInputField) return record.Fan(field - kHistoryFanField + 1);
-    return record.Input(field - kHistoryInputField + 1);
-}
-
-std::optional<double> HistoryNumber(const std::string& text) {
-    size_t begin = text.find_first_not_of(" \t");
-    if (begin == std::string::npos) return std::nullopt;
-    size_t end = text.find_last_not_of(" \t") + 1;
-    const char* first = text.data() + begin;
-    if (*first == '+') ++first;  // from_chars takes a minus sign only
-    double value = 0;
-    const auto [stop, error] = std::from_chars(first, text.data() + end, value, std::chars_format::fixed);
-    if (error != std::errc() || stop != text.data() + end || !std::isfinite(value)) return std::nullopt;
-    return value;
-}
+std::string HistoryFieldName(int field) { return Readings().at(static_cast<size_t>(field)).Key(); }
 
 THistoryStore::THistoryStore(const std::string& path) : THistoryStore(path, TOptions{}) {}
 
@@ -212,8 +173,9 @@ void THistoryStore::Insert(const TPollOutcome& outcome, const TReadingRecord& re
     else insert.Bind(4, std::string_view(outcome.FailureReason.empty() ? "Failed" : outcome.FailureReason));
     for (int i = 0; i < kHistoryFieldCount; ++i) {
         if (!outcome.Succeeded) continue;  // unbound parameters are null
-        const std::string& text = HistoryFieldText(reading, i);
-        numbers[i] = HistoryNumber(text);
+        const TReading& field = Readings()[static_cast<size_t>(i)];
+        const std::string& text = field.Of(reading);
+        numbers[i] = ReadingValue(field, text);
         insert.Bind(5 + 2 * i, std::string_view(text));
         insert.Bind(6 + 2 * i, numbers[i]);
     }

@@ -124,16 +124,15 @@ THistoryPage::THistoryPage(QWidget* parent) : QWidget(parent), now_(WallClockMs)
 }
 
 std::vector<int> THistoryPage::Fields() const {
-    switch (GroupChoice->currentIndex()) {
-        case FanSpeeds: return {kHistoryFanField, kHistoryFanField + 1, kHistoryFanField + 2};
-        case Voltages: return {kHistoryVoltField, kHistoryVoltField + 1, kHistoryVoltField + 2};
-        case Inputs: {
-            std::vector<int> fields;
-            for (int i = 0; i < 16; ++i) fields.push_back(kHistoryInputField + i);
-            return fields;
-        }
-        default: return {kHistoryTempField, kHistoryTempField + 1, kHistoryTempField + 2};
+    // The choices follow the catalogue's groups; a field is a reading's catalogue index.
+    static_assert(Temperatures == static_cast<int>(TReadingGroup::Temp) &&
+                  FanSpeeds == static_cast<int>(TReadingGroup::Fan) && Voltages == static_cast<int>(TReadingGroup::Volt) &&
+                  Inputs == static_cast<int>(TReadingGroup::Input));
+    std::vector<int> fields;
+    for (const TReading& reading : ReadingsOf(static_cast<TReadingGroup>(GroupChoice->currentIndex()))) {
+        fields.push_back(reading.Index);
     }
+    return fields;
 }
 
 void THistoryPage::BuildSeries() {
@@ -143,7 +142,6 @@ void THistoryPage::BuildSeries() {
     }
     Lines.clear();
     const TGroup group = static_cast<TGroup>(GroupChoice->currentIndex());
-    static const char* const units[] = {"\u00B0C", "rpm", "V", ""};
     // Colours apart from the marks' red and orange.
     static const QColor colours[] = {QColor(0, 90, 200), QColor(0, 150, 60), QColor(160, 0, 170), QColor(90, 90, 90)};
     for (int field : Fields()) {
@@ -155,7 +153,7 @@ void THistoryPage::BuildSeries() {
         line->attachAxis(ValueAxis);
         Lines.push_back(line);
     }
-    ValueAxis->setTitleText(QString::fromUtf8(units[group]));
+    ValueAxis->setTitleText(QString::fromUtf8(ReadingGroup(static_cast<TReadingGroup>(group)).Unit));
     ValueAxis->setLabelsVisible(group != Inputs);
     // Sixteen lanes need no key: they are in input order from the bottom.
     Chart->legend()->setVisible(group != Inputs);

@@ -82,7 +82,7 @@ TEST(HistoryStoreTest, ColumnExtremesMatchBruteForce) {
         const double value = static_cast<double>(static_cast<int64_t>(random() % 20001) - 10000) / 100;
         reading.Temp1 = random() % 10 == 0 ? "--" : std::to_string(value);
         store.Record(Good(atMs), reading);
-        samples.push_back({atMs, HistoryNumber(reading.Temp1)});
+        samples.push_back({atMs, ReadingNumber(reading.Temp1)});
     }
     struct Case { int64_t fromMs, toMs; int32_t columns; int64_t cellMs; };
     for (const Case& range : {Case{0, 3'600'000, 97, 1}, Case{day / 3, 10 * day, 53, 3'600'000}}) {

@@ -69,14 +69,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ReportCase{"GoodPollWithReadingsThatAreNoNumbers", GoodPollWithReadingsThatAreNoNumbers,
                    "{\"time\":\"2027-01-15T08:00:00.123Z\",\"succeeded\":true,\"response_code\":200,"
-                   "\"duration_seconds\":0.012,\"voltage_volts\":[12.5,null,null],"
-                   "\"temperature_celsius\":[1,0,12.5],\"fan_speed_rpm\":[0,null,12.5],"
+                   "\"duration_seconds\":0.012,\"temperature_celsius\":[1,0,12.5],"
+                   "\"fan_speed_rpm\":[0,null,12.5],\"voltage_volts\":[12.5,null,null],"
                    "\"inputs_on\":[true,false,null,null,null,false,false,false,false,false,false,false,false,false,"
                    "false,false]}\n",
                    "2027-01-15T08:00:00.123Z poll succeeded, response code 200, 0.012 s\n"
-                   "voltage 1: 12.5 V\nvoltage 2: \nvoltage 3: a?[2J?\n"
-                   "temperature 1: 1 C\ntemperature 2: 0 C\ntemperature 3: 12.5 C\n"
+                   "temperature 1: 1 \u00b0C\ntemperature 2: 0 \u00b0C\ntemperature 3: 12.5 \u00b0C\n"
                    "fan 1: 0 rpm\nfan 2: abc\nfan 3: 12.5 rpm\n"
+                   "voltage 1: 12.5 V\nvoltage 2: \nvoltage 3: a?[2J?\n"
                    "input 1: on\ninput 2: off\ninput 3: \ninput 4: abc\ninput 5: a?\ninput 6: off\ninput 7: off\n"
                    "input 8: off\ninput 9: off\ninput 10: off\ninput 11: off\ninput 12: off\ninput 13: off\n"
                    "input 14: off\ninput 15: off\ninput 16: off\n"},
