@@ -9,9 +9,7 @@
 
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QEvent>
@@ -30,12 +28,15 @@
 #include "window/form1.h"
 #include "platform/gui/application.h"
 #include "platform/gui/termination_signal.h"
+#include "support/program_process.h"
+#include "support/scripted_sensor_unit.h"
 #include "support/scripted_server.h"
 #include "tcp/net_anti_freeze_base.h"
 
 namespace {
 
-using quorvane::testing::ScriptedPeer;
+using quorvane::testing::ClosingSensorUnit;
+using quorvane::testing::ProgramProcess;
 using quorvane::testing::ScriptedServer;
 using std::chrono::milliseconds;
 
@@ -45,24 +46,8 @@ int64_t MonotonicMs() {
     return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-std::vector<ScriptedServer::Script> TricklingUnit() {
-    const std::vector<std::string> bodies = {"<html>V1:12.0,V2:5.0,V3:3.3</html>", "<html>T1:25,T2:26,T3:27</html>",
-                                             "<html>F1:1200,F2:950,F3:0</html>",
-                                             "<html>Input:I1:1,I2:0,I3:0,I4:0,I5:0,I6:0,I7:0,I8:0,I9:0,I10:0,"
-                                             "I11:0,I12:0,I13:0,I14:0,I15:0,I16:0</html>"};
-    std::vector<ScriptedServer::Script> scripts;
-    for (const std::string& body : bodies) {
-        scripts.push_back([body](ScriptedPeer& peer) {
-            peer.ReceiveUntil();
-            const std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n"
-                                       "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-            const size_t pieces = 25;
-            peer.SendInPieces(answer, (answer.size() + pieces - 1) / pieces, milliseconds(100));
-            peer.Close();
-        });
-    }
-    return scripts;
-}
+// Each of the four answers over about 2.5 s.
+std::vector<ScriptedServer::Script> TricklingUnit() { return ClosingSensorUnit({}, {25, milliseconds(100)}); }
 
 class PaintLog : public QObject {
 public:
@@ -148,39 +133,25 @@ int RunChild(int argc, char** argv, const char* how, uint16_t port, bool without
     return exitCode;
 }
 
-void MeasureClose(const char* self, const char* how, bool without) {
+void MeasureClose(const std::string& self, const char* how, bool without) {
     ScriptedServer server(TricklingUnit(), std::chrono::seconds(30));
-    int out[2];
-    if (pipe(out) != 0) return;
-    const std::string port = std::to_string(server.Port());
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        execl(self, self, "--child", how, port.c_str(), without ? "--without" : "--with", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(out[1]);
+    ProgramProcess child(self, {"--child", how, std::to_string(server.Port()), without ? "--without" : "--with"});
     int64_t requested = 0;
     if (std::strcmp(how, "sigterm") == 0) {
         std::this_thread::sleep_for(milliseconds(2000));
         requested = MonotonicMs();
-        kill(child, SIGTERM);
+        child.Signal(SIGTERM);
     }
-    std::string text;
-    char buffer[256];
-    for (ssize_t got; (got = read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(got));
-    int status = 0;
-    waitpid(child, &status, 0);
+    child.WaitForExit(60000);
     const int64_t exited = MonotonicMs();
-    close(out[0]);
+    const std::string text = child.Output();
+    std::fputs(child.Errors().c_str(), stderr);
     if (requested == 0) {
         const size_t at = text.find("close ");
         requested = at == std::string::npos ? exited : std::stoll(text.substr(at + 6));
     }
-    std::printf("close by %-7s during the poll: process ended %lld ms later, %s %d\n", how,
-                static_cast<long long>(exited - requested), WIFEXITED(status) ? "exit code" : "signal",
-                WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status));
+    std::printf("close by %-7s during the poll: process ended %lld ms later, exit code %d\n", how,
+                static_cast<long long>(exited - requested), child.ExitCode());
     server.Stop();
 }
 
@@ -201,7 +172,7 @@ int main(int argc, char** argv) {
     int appArgc = 1;
     MeasurePaintGap(appArgc, argv, without);
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    MeasureClose(self.c_str(), "window", without);
-    MeasureClose(self.c_str(), "sigterm", without);
+    MeasureClose(self, "window", without);
+    MeasureClose(self, "sigterm", without);
     return 0;
 }

@@ -3,21 +3,25 @@
 # monitor at it.
 
 QUORVANE_BUILD_DIR=${QUORVANE_BUILD_DIR:-$PWD/build/run}
-QUORVANE_SIM_USER=admin
-QUORVANE_SIM_PASSWORD=57203941
 
+source scripts/lib/build_tree.sh
+
+# quorvane_build_monitor [TARGET...]: the run tree (QUORVANE_BUILD_DIR may put it elsewhere),
+# by default the monitor, the simulator, the socket library and the history filler.
 quorvane_build_monitor() {
-  cmake -S . -B "$QUORVANE_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_TESTS=OFF >/dev/null
-  cmake --build "$QUORVANE_BUILD_DIR" -j "$(nproc)" --target Quorvane unit-sim quorvane_socket history-fill
+  local targets=("$@")
+  [ ${#targets[@]} -gt 0 ] || targets=(Quorvane unit-sim quorvane_socket history-fill)
+  cmake --preset run -B "$QUORVANE_BUILD_DIR" >/dev/null
+  cmake --build "$QUORVANE_BUILD_DIR" -j "$(nproc)" --target "${targets[@]}"
 }
 
 # quorvane_start_simulator LOGDIR [unit-sim options...]: sets QUORVANE_SIM_PID and QUORVANE_SIM_PORT.
+# The simulator takes the unit's factory credentials, which are the monitor's defaults too.
 quorvane_start_simulator() {
   local logdir=$1; shift
   local out="$logdir/unit-sim.out"
   : >"$out"
-  "$QUORVANE_BUILD_DIR/bin/unit-sim" --port 0 --user "$QUORVANE_SIM_USER" --password "$QUORVANE_SIM_PASSWORD" \
-    "$@" >"$out" 2>"$logdir/unit-sim.err" &
+  "$QUORVANE_BUILD_DIR/bin/unit-sim" --port 0 "$@" >"$out" 2>"$logdir/unit-sim.err" &
   QUORVANE_SIM_PID=$!
   local i line=
   for i in $(seq 1 100); do
@@ -41,10 +45,11 @@ quorvane_stop_simulator() {
 }
 
 # quorvane_write_settings FOLDER PORT INTERVAL: the monitor's settings file (named after the
-# executable, Quorvane.ini) in the folder the monitor will run from.
+# executable, Quorvane.ini) in the folder the monitor will run from. It holds only what differs
+# from the program's own defaults; the monitor adds the other keys at its first start.
 quorvane_write_settings() {
   local folder=$1 port=$2 interval=$3
   mkdir -p "$folder"
-  printf '[Quorvane]\r\nIPV4=127.0.0.1\r\nPort=%s\r\nUserName=%s\r\nPass=%s\r\nTimeout=2\r\nRTimeout=5\r\nInterval=%s\r\n\r\n' \
-    "$port" "$QUORVANE_SIM_USER" "$QUORVANE_SIM_PASSWORD" "$interval" >"$folder/Quorvane.ini"
+  printf '[Quorvane]\r\nIPV4=127.0.0.1\r\nPort=%s\r\nRTimeout=5\r\nInterval=%s\r\n\r\n' \
+    "$port" "$interval" >"$folder/Quorvane.ini"
 }

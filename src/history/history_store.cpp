@@ -1,8 +1,8 @@
 #include "history/history_store.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
+
+#include "rtl/scope_exit.h"
 
 namespace quorvane {
 
@@ -15,26 +15,8 @@ constexpr int64_t kHourMs = 3'600'000;
 constexpr int64_t kLevels[] = {kTenMinutesMs, kHourMs, 6 * kHourMs, 24 * kHourMs};
 constexpr int kLevelCount = 4;
 
-const std::array<std::string, kHistoryFieldCount>& FieldNames() {
-    static const std::array<std::string, kHistoryFieldCount> names = [] {
-        std::array<std::string, kHistoryFieldCount> made;
-        for (int i = 0; i < 3; ++i) {
-            made[kHistoryVoltField + i] = "Volt" + std::to_string(i + 1);
-            made[kHistoryTempField + i] = "Temp" + std::to_string(i + 1);
-            made[kHistoryFanField + i] = "Fan" + std::to_string(i + 1);
-        }
-        for (int i = 0; i < 16; ++i) made[kHistoryInputField + i] = "Input" + std::to_string(i + 1);
-        return made;
-    }();
-    return names;
-}
-
-// Column stems in the file: "volt1", ..., "input16".
-std::string Stem(int field) {
-    std::string stem = FieldNames()[field];
-    stem[0] = static_cast<char>(stem[0] - 'A' + 'a');
-    return stem;
-}
+// Column stems in the file: "temp1", ..., "input16".
+std::string Stem(int field) { return Readings().at(static_cast<size_t>(field)).Column(); }
 
 std::string PollColumns() {
     std::string columns;
@@ -138,35 +120,19 @@ int64_t FloorTo(int64_t ms, int64_t step) {
 
 }  // namespace
 
+std::string HistoryFieldName(int field) { return Readings().at(static_cast<size_t>(field)).Key(); }
+
 int HistoryFieldOfKey(const std::string& key) {
     int found = -1;
-    for (int i = 0; i < kHistoryFieldCount; ++i) {
-        const std::string& name = FieldNames()[i];
-        if (key.compare(0, name.size(), name) == 0 && (found < 0 || name.size() > FieldNames()[found].size()))
-            found = i;
+    size_t longest = 0;
+    for (const TReading& reading : Readings()) {
+        const std::string name = reading.Key();
+        if (key.compare(0, name.size(), name) == 0 && name.size() > longest) {
+            found = reading.Index;
+            longest = name.size();
+        }
     }
     return found;
-}
-
-const std::string& HistoryFieldName(int field) { return FieldNames().at(static_cast<size_t>(field)); }
-
-const std::string& HistoryFieldText(const TReadingRecord& record, int field) {
-    if (field < kHistoryTempField) return record.Volt(field - kHistoryVoltField + 1);
-    if (field < kHistoryFanField) return record.Temp(field - kHistoryTempField + 1);
-    if (field < kHistoryInputField) return record.Fan(field - kHistoryFanField + 1);
-    return record.Input(field - kHistoryInputField + 1);
-}
-
-std::optional<double> HistoryNumber(const std::string& text) {
-    size_t begin = text.find_first_not_of(" \t");
-    if (begin == std::string::npos) return std::nullopt;
-    size_t end = text.find_last_not_of(" \t") + 1;
-    const char* first = text.data() + begin;
-    if (*first == '+') ++first;  // from_chars takes a minus sign only
-    double value = 0;
-    const auto [stop, error] = std::from_chars(first, text.data() + end, value, std::chars_format::fixed);
-    if (error != std::errc() || stop != text.data() + end || !std::isfinite(value)) return std::nullopt;
-    return value;
 }
 
 THistoryStore::THistoryStore(const std::string& path) : THistoryStore(path, TOptions{}) {}
@@ -327,8 +293,9 @@ void THistoryStore::Insert(const TPollOutcome& outcome, const TReadingRecord& re
     else insert.Bind(4, std::string_view(outcome.FailureReason.empty() ? "Failed" : outcome.FailureReason));
     for (int i = 0; i < kHistoryFieldCount; ++i) {
         if (!outcome.Succeeded) continue;  // unbound parameters are null
-        const std::string& text = HistoryFieldText(reading, i);
-        numbers[i] = HistoryNumber(text);
+        const TReading& field = Readings()[static_cast<size_t>(i)];
+        const std::string& text = field.Of(reading);
+        numbers[i] = ReadingValue(field, text);
         insert.Bind(5 + 2 * i, std::string_view(text));
         insert.Bind(6 + 2 * i, numbers[i]);
     }
@@ -481,10 +448,7 @@ void THistoryStore::ForEachPoll(int64_t fromMs, int64_t toMs, const std::functio
                                         " FROM polls WHERE started_ms >= ?1 AND started_ms < ?2 ORDER BY started_ms, id");
     query.Bind(1, fromMs);
     query.Bind(2, toMs);
-    struct ResetAtEnd {
-        TSqliteStatement& query;
-        ~ResetAtEnd() { query.Reset(); }
-    } resetAtEnd{query};
+    const TScopeExit resetAtEnd([&query] { query.Reset(); });
     THistoryPoll poll;
     while (query.Step()) {
         ReadPoll(query, poll);

@@ -12,27 +12,23 @@
 #include "history/sqlite_handle.h"
 #include "monitor/alarm_event.h"
 #include "monitor/poll_outcome.h"
-#include "monitor/sensor_poll.h"
+#include "monitor/readings.h"
 
 namespace quorvane {
 
-// The 25 readings in the order the store keeps them: Volt1..3, Temp1..3, Fan1..3, Input1..16.
-constexpr int kHistoryFieldCount = 25;
-constexpr int kHistoryVoltField = 0;
-constexpr int kHistoryTempField = 3;
-constexpr int kHistoryFanField = 6;
-constexpr int kHistoryInputField = 9;
-// "Volt1", ..., "Input16": the CSV header and the column stems of the file.
-const std::string& HistoryFieldName(int field);
-const std::string& HistoryFieldText(const TReadingRecord& record, int field);
+// A field of the history is a reading's index in the catalogue (Temp 1..3, Fan 1..3,
+// Volt 1..3, Input 1..16); the file keeps each reading in the columns named after it.
+constexpr int kHistoryFieldCount = kReadingCount;
+constexpr int kHistoryTempField = FirstReadingOf(TReadingGroup::Temp);
+constexpr int kHistoryFanField = FirstReadingOf(TReadingGroup::Fan);
+constexpr int kHistoryVoltField = FirstReadingOf(TReadingGroup::Volt);
+constexpr int kHistoryInputField = FirstReadingOf(TReadingGroup::Input);
+// "Temp1", ..., "Input16": the CSV header and the chart's keys.
+std::string HistoryFieldName(int field);
 
 // The field a rule's settings key is about ("Temp2High", "Input16Change"); -1 for none
 // ("UnitSilent").
 int HistoryFieldOfKey(const std::string& key);
-
-// The number a reading stands for, for plotting: a decimal number, blanks around it allowed;
-// nothing for anything else (empty, "N/A", "nan", "1e999").
-std::optional<double> HistoryNumber(const std::string& text);
 
 // One stored poll. A failed poll keeps no values: what the record still holds then comes
 // from an earlier poll, and plotting it again would draw a reading nobody took.

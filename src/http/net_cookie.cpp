@@ -12,6 +12,7 @@
 #include "rtl/date_time.h"
 #include "rtl/exception.h"
 #include "rtl/format.h"
+#include "rtl/scope_exit.h"
 #include "tcp/net_exception.h"
 #include "text/blank_text.h"
 
@@ -352,11 +353,7 @@ void TNetCookies::DropExpired() {
     std::unordered_set<const TNetNetscapeCookie*> expired;
     // Lists already rebuilt no longer name their expired cookies; those must go from the
     // collection too, even when a later date cannot be judged (no zone data) and this throws.
-    struct EraseOnExit {
-        TNetCookies& store;
-        std::unordered_set<const TNetNetscapeCookie*>& cookies;
-        ~EraseOnExit() { store.EraseItems(cookies); }
-    } eraseOnExit{*this, expired};
+    const TScopeExit eraseOnExit([this, &expired] { EraseItems(expired); });
     for (int32_t d = 0; d < cookieIndex_.Count(); ++d) {
         TNetCookieList* byName = cookieIndex_.CookieListAt(d);
         if (byName == nullptr) continue;

@@ -14,11 +14,6 @@ namespace quorvane {
 
 namespace {
 
-// The error body and a discarded body get fixed read limits of their own, whatever the
-// client's ReadTimeout says.
-constexpr int32_t kErrorBodyTimeout = 2000;
-constexpr int32_t kDiscardBodyTimeout = 4000;
-
 const char* MethodWord(TNetHTTPMethod method) {
     switch (method) {
         case TNetHTTPMethod::hmHead: return "HEAD";
@@ -48,17 +43,12 @@ bool AnswerHasNoBody(int32_t code, TNetHTTPMethod sentMethod) {
     return sentMethod == TNetHTTPMethod::hmHead || (code >= 100 && code < 200) || code == 204 || code == 304;
 }
 
-// "Transfer-Encoding" names are case-insensitive tokens.
-bool NamesChunked(const std::string& transferEncoding) {
-    std::string lower = transferEncoding;
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower.find("chunked") != std::string::npos;
-}
+// 1xx answers that come before the final one (RFC 9110 15.2: 100 Continue, 103 Early Hints,
+// and codes not yet assigned). 101 is none of them: it ends HTTP on the connection.
+bool IsInterimAnswer(int32_t code) { return code >= 100 && code < 200 && code != 101; }
 
-// Decimal digits only, at most nine of them; -1 for anything else. A status code or a port in
-// hex ("0xC8") or with a sign is no number here, though the runtime's reading would take it.
+// Decimal digits only, at most nine of them; -1 for anything else. A status code in hex
+// ("0xC8") or with a sign is no number here, though the runtime's reading would take it.
 int32_t DecimalNumber(const std::string& text) {
     if (text.empty() || text.size() > 9) return -1;
     int32_t value = 0;
@@ -69,26 +59,11 @@ int32_t DecimalNumber(const std::string& text) {
     return value;
 }
 
-// A URL port written with leading zeros names the same port; later Host headers write it the
-// way SetPort does. Text that is no port at all is left for the connect to refuse.
-std::string NormalisedPort(const std::string& port) {
-    const int32_t value = DecimalNumber(port);
-    return value < 0 ? port : std::to_string(value);
-}
-
-// Restores a value on every path out of a scope.
-template <typename T>
-class Restore {
-public:
-    Restore(T& target, T value) : target_(target), saved_(target) { target_ = value; }
-    ~Restore() { target_ = saved_; }
-    Restore(const Restore&) = delete;
-    Restore& operator=(const Restore&) = delete;
-
-private:
-    T& target_;
-    T saved_;
-};
+// The port a URL names, written the way SetPort writes it. The connect takes the runtime's
+// reading of the text ("0081", "+81", "$51" and "0x51" all name port 81), and the Host header
+// must name the port the connection went to, not repeat the text. Text that is no number
+// gives 0, which no connect reaches.
+std::string UrlPort(const std::string& port) { return std::to_string(NetTextToInt32Def(port, 0)); }
 
 }  // namespace
 
@@ -220,15 +195,14 @@ void TNetCustomHTTP::PerformRequest(TNetHTTPMethod method, const std::string& ur
             PrepareRequestTarget();
             ConnectForRequest();
             // The header limits cover everything read for one request, interim answers
-            // included, so an endless run of 100 answers ends too.
-            headerBytes_ = 0;
-            headerLines_ = 0;
+            // included, so an endless run of them ends too (and each read has its time limit).
+            bodyReader_.Begin({MaxHeaderBytes, MaxHeaderLines, MaxBodyBytes});
             do {
                 response.StatusLine = ReadLine();
-                CountHeaderLine(response.StatusLine);
+                bodyReader_.CountHeadLine(response.StatusLine);
                 ReadResponseHeaders(response);
                 StoreResponseCookies(response);
-            } while (response.StatusCode() == 100);
+            } while (IsInterimAnswer(response.StatusCode()));
 
             switch (EvaluateResponse(*exchange_)) {
                 case TNetHTTPWhatsNext::FollowURL:
@@ -277,7 +251,7 @@ void TNetCustomHTTP::PrepareRequestTarget() {
     current.Protocol = target.Protocol.empty() ? std::string("http") : target.Protocol;
 
     if (!target.Port.empty()) {
-        current.Port = NormalisedPort(target.Port);
+        current.Port = UrlPort(target.Port);
     } else if (platform::AnsiSameText(target.Protocol, "http")) {
         current.Port = "80";
     } else if (platform::AnsiSameText(target.Protocol, "https")) {
@@ -410,28 +384,17 @@ void TNetCustomHTTP::WriteRequest(TNetHTTPRequest& request) {
     CloseWriteCache();
 }
 
-void TNetCustomHTTP::CountHeaderLine(const std::string& line) {
-    headerBytes_ += static_cast<int64_t>(line.size()) + 2;
-    ++headerLines_;
-    if (headerBytes_ > MaxHeaderBytes) {
-        FailTooLarge(Format("Response header block exceeds %lld bytes", static_cast<long long>(MaxHeaderBytes)));
-    }
-    if (headerLines_ > MaxHeaderLines) {
-        FailTooLarge(Format("Response header block exceeds %d lines", MaxHeaderLines));
-    }
-}
-
 void TNetCustomHTTP::ReadResponseHeaders(TNetHTTPResponse& response) {
     TNetHeaderList& lines = response.HeaderLines;
     lines.Clear();
     std::string line = ReadLine();  // a close before the first header line propagates
     try {
         while (!line.empty()) {
-            CountHeaderLine(line);
+            bodyReader_.CountHeadLine(line);
             lines.Add(line);
             line = ReadLine();
         }
-        CountHeaderLine(line);  // the empty line ends the block but is part of it
+        bodyReader_.CountHeadLine(line);  // the empty line ends the block but is part of it
     } catch (const ENetConnClosedGracefully&) {
         Disconnect();
     }
@@ -468,286 +431,14 @@ void TNetCustomHTTP::StoreResponseCookies(TNetHTTPResponse& response) {
     }
 }
 
-int32_t TNetCustomHTTP::ReadChunkSize() {
-    std::string line = ReadLine();
-    // A chunk extension (";name=value") is cut off as well as anything after a blank: a size
-    // line with an extension still names its size.
-    const size_t cut = line.find_first_of(" ;");
-    if (cut != std::string::npos) line.resize(cut);
-    return NetTextToInt32Def("$" + line, 0);
-}
-
 void TNetCustomHTTP::ReadResponseBody(TNetHTTPResponse& response) {
     // The method that went out decides, not one a redirect hook has since put in its place.
-    if (AnswerHasNoBody(response.StatusCode(), sentMethod_)) {
-        answerPending_ = false;
-        return;
-    }
-    // A body nobody asked for is still read, so the connection stays in step with the peer.
-    TStringStream dropped;
-    TStream& stream = response.BodyStream != nullptr ? *response.BodyStream : dropped;
-    const int32_t length = response.ContentLength;
-    if (length > 0) {
-        if (length > MaxBodyBytes) {
-            FailTooLarge(Format("Response body of %d bytes exceeds %lld bytes", length,
-                                static_cast<long long>(MaxBodyBytes)));
-        }
-        ReadBodyBounded(stream, length, false);
-    } else if (NamesChunked(response.HeaderLines.ValueOf("Transfer-Encoding"))) {
-        ReportStatus(TNetStatus::hsStatusText, "Chunk Started");
-        int64_t total = 0;
-        for (int32_t size = ReadChunkSize(); size > 0; size = ReadChunkSize()) {
-            total += size;
-            CheckBodyGrowth(total);
-            ReadToStream(&stream, size, false);
-            ReadLine();
-        }
-        // The trailer fields run to an empty line; they count against the header limits, so
-        // an endless trailer ends like an endless header block.
-        try {
-            for (std::string trailer = ReadLine(); !trailer.empty(); trailer = ReadLine()) CountHeaderLine(trailer);
-        } catch (const ENetConnClosedGracefully&) {
-            // The body itself is complete; a peer that closes inside the trailer only ends it.
-            Disconnect();
-        }
-    } else if (!response.LengthGiven) {
-        ReadBodyBounded(stream, -1, true);
+    if (!AnswerHasNoBody(response.StatusCode(), sentMethod_)) {
+        // A body nobody asked for is still read, so the connection stays in step with the peer.
+        TStringStream dropped;
+        bodyReader_.Read(response, response.BodyStream != nullptr ? *response.BodyStream : dropped);
     }
     answerPending_ = false;
-}
-
-void TNetCustomHTTP::CheckBodyGrowth(int64_t total) {
-    if (total > MaxBodyBytes) {
-        FailTooLarge(Format("Response body exceeds %lld bytes", static_cast<long long>(MaxBodyBytes)));
-    }
-}
-
-void TNetCustomHTTP::FailTooLarge(const std::string& message) {
-    // What is left of the answer cannot be skipped in bounded time: the connection goes.
-    Disconnect();
-    throw ENetHTTPResponseTooLarge(message);
-}
-
-// A body of known length (count) or one that ends with the connection (untilClose). Bytes
-// that arrived before the peer closed stay in the stream; an until-close body never grows
-// beyond MaxBodyBytes.
-void TNetCustomHTTP::ReadBodyBounded(TStream& stream, int64_t count, bool untilClose) {
-    if (!untilClose) {
-        const int64_t start = stream.Position();
-        try {
-            ReadToStream(&stream, static_cast<int32_t>(count), false);
-        } catch (const ENetConnClosedGracefully&) {
-            // The last partial pass stays queued by the transport; it belongs to the body.
-            TNetManagedBuffer& queue = InputQueue();
-            const int64_t missing = count - (stream.Position() - start);
-            const int32_t take = static_cast<int32_t>(std::min<int64_t>(queue.Size(), std::max<int64_t>(missing, 0)));
-            if (take > 0) stream.WriteString(queue.TakeFront(take));
-        }
-        return;
-    }
-    int64_t total = 0;
-    WorkStart(TWorkMode::wmRead, 0);
-    try {
-        for (;;) {
-            TNetManagedBuffer& queue = InputQueue();
-            if (queue.Size() > 0) {
-                const int64_t room = MaxBodyBytes - total + 1;
-                const int32_t take = static_cast<int32_t>(std::min<int64_t>(queue.Size(), room));
-                stream.WriteString(queue.TakeFront(take));
-                total += take;
-                CheckBodyGrowth(total);
-            }
-            if (!IsOpen()) break;
-            FillInputBuffer(false, -1, true);
-        }
-    } catch (...) {
-        WorkFinish(TWorkMode::wmRead);
-        if (stream.Size() > stream.Position()) stream.SetSize(stream.Position());
-        throw;
-    }
-    WorkFinish(TWorkMode::wmRead);
-    if (stream.Size() > stream.Position()) stream.SetSize(stream.Position());
-}
-
-// ---------------------------------------------------------------------------------------------
-// Response evaluation
-// ---------------------------------------------------------------------------------------------
-
-TNetHTTPWhatsNext TNetCustomHTTP::EvaluateResponse(TNetHTTPProtocol& exchange) {
-    TNetHTTPRequest& request = exchange.Request();
-    TNetHTTPResponse& response = exchange.Response();
-    TNetHTTPWhatsNext verdict = TNetHTTPWhatsNext::Undecided;
-    const int32_t code = response.StatusCode();
-    const int32_t hundreds = code / 100;
-
-    if ((hundreds == 3 && code != 304) || !response.Location.empty()) {
-        std::string location = response.Location;
-        TNetHTTPMethod method = request.Method;
-        if (HandleRedirects && redirectsMade_ < RedirectMaximum) {
-            if (!ConfirmRedirect(location, method, redirectsMade_)) FailWithResponse(exchange);
-            verdict = TNetHTTPWhatsNext::FollowURL;
-            request.URL = location;
-            request.Method = method;
-        } else {
-            verdict = TNetHTTPWhatsNext::Finished;
-            if (!ConfirmRedirect(location, method, redirectsMade_)) FailWithResponse(exchange);
-            response.Location = location;
-        }
-        if (IsOpen()) DiscardWithLimit(exchange);
-        return verdict;
-    }
-
-    bool authorizationNeeded = false;
-    if (hundreds != 2) {
-        verdict = TNetHTTPWhatsNext::FollowURL;
-        if (code == 401 || code == 407) {
-            const bool proxy = code == 407;
-            TNetAuthentication* authentication =
-                proxy ? ProxyParams().Authentication.get() : request.Authentication.get();
-            const int32_t attempts = authentication != nullptr ? authentication->AttemptCount : 0;
-            if (attempts >= AuthRetries ||
-                !(proxy ? AuthorizeProxy(request, response) : AuthorizeRequest(request, response))) {
-                TNetAuthentication* current = proxy ? ProxyParams().Authentication.get() : request.Authentication.get();
-                if (current != nullptr) current->ResetSteps();
-                FailWithResponse(exchange);
-            }
-            authorizationNeeded = HTTPOptions.Contains(TNetHTTPOption::hoInProcessAuth);
-        } else {
-            FailWithResponse(exchange);
-        }
-    }
-
-    if (IsOpen()) {
-        if (authorizationNeeded) {
-            DiscardWithLimit(exchange);
-            verdict = TNetHTTPWhatsNext::Reauthorize;
-        } else {
-            ReadResponseBody(response);
-            verdict = TNetHTTPWhatsNext::Finished;
-        }
-    }
-    return verdict;
-}
-
-bool TNetCustomHTTP::AuthorizeRequest(TNetHTTPRequest& request, TNetHTTPResponse& response) {
-    return Authorize(request, response, false);
-}
-
-bool TNetCustomHTTP::AuthorizeProxy(TNetHTTPRequest& request, TNetHTTPResponse& response) {
-    return Authorize(request, response, true);
-}
-
-bool TNetCustomHTTP::Authorize(TNetHTTPRequest& request, TNetHTTPResponse& response, bool proxy) {
-    TNetProxyConnectionInfo& proxyInfo = ProxyParams();
-    std::unique_ptr<TNetAuthentication>& slot = proxy ? proxyInfo.Authentication : request.Authentication;
-    TNetHeaderList& challenges = proxy ? response.ProxyAuthenticate : response.WWWAuthenticate;
-    const TNetOnSelectAuthorization& onSelect = proxy ? OnSelectProxyAuthorization : OnSelectAuthorization;
-    const TNetOnAuthorization& onAuthorization = proxy ? OnProxyAuthorization : OnAuthorization;
-
-    if (slot == nullptr) {
-        TNetAuthenticationClass schemeClass;
-        for (int32_t i = 0; i < challenges.Count() && !schemeClass; ++i) {
-            std::string challenge = challenges.Get(i);
-            schemeClass = LookupAuthScheme(TakeToken(challenge, " "));
-        }
-        if (!schemeClass) return false;
-        if (onSelect) onSelect(this, schemeClass, challenges);
-        if (!schemeClass) return false;
-        slot = schemeClass.Create();
-    }
-
-    if (!onAuthorization && !HTTPOptions.Contains(TNetHTTPOption::hoInProcessAuth)) return false;
-
-    TNetAuthentication& authentication = *slot;
-    auto giveCredentials = [&] {
-        authentication.StoreUserName(proxy ? proxyInfo.ProxyUsername : request.Username);
-        authentication.StorePassword(proxy ? proxyInfo.ProxyPassword : request.Password);
-    };
-    giveCredentials();
-    authentication.AuthValues().PutValue("Authorization", authentication.AuthorizationValue());
-    authentication.SetChallenges(challenges);
-
-    // A handler that keeps answering "handled" without giving credentials would otherwise
-    // keep the loop going for ever.
-    for (int32_t round = 0; round <= std::max(AuthRetries, 1); ++round) {
-        switch (authentication.NextAction()) {
-            case TNetAuthWhatsNext::RetryRequest:
-                return true;
-            case TNetAuthWhatsNext::GiveUp:
-                return false;
-            case TNetAuthWhatsNext::NeedCredentials: {
-                if (!onAuthorization) return false;
-                giveCredentials();
-                bool handled = false;
-                onAuthorization(this, &authentication, handled);
-                if (!handled) return false;
-                if (proxy) {
-                    proxyInfo.BasicAuthentication = true;
-                    proxyInfo.ProxyUsername = authentication.Username();
-                    proxyInfo.ProxyPassword = authentication.Password();
-                } else {
-                    request.BasicAuthentication = true;
-                    request.Username = authentication.Username();
-                    request.Password = authentication.Password();
-                }
-                break;
-            }
-        }
-    }
-    return false;
-}
-
-bool TNetCustomHTTP::ConfirmRedirect(std::string& location, TNetHTTPMethod& method, int32_t count) {
-    bool handled = HandleRedirects;
-    if (OnRedirect) {
-        int32_t countCopy = count;
-        OnRedirect(this, location, countCopy, handled, method);
-    }
-    return handled;
-}
-
-void TNetCustomHTTP::FailWithResponse(TNetHTTPProtocol& exchange) {
-    TNetHTTPResponse& response = exchange.Response();
-    TStringStream body;
-    {
-        const int32_t savedTimeout = ReadTimeout();
-        SetReadTimeout(kErrorBodyTimeout);
-        Restore<TStream*> swap(response.BodyStream, &body);
-        try {
-            ReadResponseBody(response);
-        } catch (...) {
-            SetReadTimeout(savedTimeout);
-            throw;
-        }
-        SetReadTimeout(savedTimeout);
-    }
-    throw ENetHTTPProtocolException(response.StatusCode(), response.StatusLine, body.DataString());
-}
-
-void TNetCustomHTTP::DiscardBody(TNetHTTPProtocol& exchange) {
-    TNetHTTPResponse& response = exchange.Response();
-    TStringStream body;
-    Restore<TStream*> swap(response.BodyStream, &body);
-    ReadResponseBody(response);
-}
-
-void TNetCustomHTTP::DiscardWithLimit(TNetHTTPProtocol& exchange) {
-    const int32_t savedTimeout = ReadTimeout();
-    SetReadTimeout(kDiscardBodyTimeout);
-    try {
-        DiscardBody(exchange);
-    } catch (const ENetHTTPResponseTooLarge&) {
-        SetReadTimeout(savedTimeout);
-        throw;  // the limits hold for bodies nobody wants as well
-    } catch (const ENetHTTPDeadlineExceeded&) {
-        SetReadTimeout(savedTimeout);
-        throw;
-    } catch (...) {
-        // A redirection or challenge body that cannot be read changes nothing but the
-        // connection, which still holds part of it.
-        Disconnect();
-    }
-    SetReadTimeout(savedTimeout);
 }
 
 // ---------------------------------------------------------------------------------------------

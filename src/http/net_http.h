@@ -8,6 +8,7 @@
 #include <string>
 
 #include "http/net_authentication.h"
+#include "http/net_http_body_reader.h"
 #include "http/net_http_header_info.h"
 #include "http/net_uri.h"
 #include "rtl/stream.h"
@@ -55,13 +56,6 @@ public:
 
 private:
     std::string replyBody_;
-};
-
-// A response larger than the client takes: a header block beyond MaxHeaderBytes or
-// MaxHeaderLines, or a body beyond MaxBodyBytes. The connection is closed when it is raised.
-class ENetHTTPResponseTooLarge : public ENetException {
-public:
-    using ENetException::ENetException;
 };
 
 // The exchange deadline (SetExchangeDeadline) passed while the client waited for bytes. It is
@@ -135,9 +129,9 @@ private:
 class TNetCustomHTTP : public TNetTCPClient {
 public:
     // Defensive limits on what a peer may make the client hold (see ENetHTTPResponseTooLarge).
-    static constexpr int64_t kDefaultMaxHeaderBytes = 1024 * 1024;
-    static constexpr int32_t kDefaultMaxHeaderLines = 10000;
-    static constexpr int64_t kDefaultMaxBodyBytes = 16 * 1024 * 1024;
+    static constexpr int64_t kDefaultMaxHeaderBytes = TNetHTTPResponseLimits{}.MaxHeaderBytes;
+    static constexpr int32_t kDefaultMaxHeaderLines = TNetHTTPResponseLimits{}.MaxHeaderLines;
+    static constexpr int64_t kDefaultMaxBodyBytes = TNetHTTPResponseLimits{}.MaxBodyBytes;
 
     explicit TNetCustomHTTP(TComponent* owner = nullptr);
     ~TNetCustomHTTP() override;
@@ -194,8 +188,25 @@ public:
     void Get(const std::string& url, TStream& stream);
     std::string Get(const std::string& url);
 
-    // --- the request cycle, public for the tests that drive one step at a time ---
+    // Any method: the body of POST and PUT comes from source, the answer's body is appended to
+    // content (nothing is kept when it is null). Redirections and authorization rounds are
+    // followed inside, as the settings allow.
     virtual void PerformRequest(TNetHTTPMethod method, const std::string& url, TStream* source, TStream* content);
+
+    int32_t FillInputBuffer(bool raiseIfClosed = true, int32_t timeout = -1, bool raiseOnTimeout = true) override;
+
+protected:
+    // The hooks a derived client may answer differently: challenges (401, 407) and redirections.
+    virtual bool AuthorizeRequest(TNetHTTPRequest& request, TNetHTTPResponse& response);
+    virtual bool AuthorizeProxy(TNetHTTPRequest& request, TNetHTTPResponse& response);
+    virtual bool ConfirmRedirect(std::string& location, TNetHTTPMethod& method, int32_t count);
+
+    void DoOnConnected() override;
+    void DoOnDisconnected() override;
+    void Notification(TComponent* component, TOperation operation) override;
+
+private:
+    // --- the request cycle ---
     void PrepareRequestTarget();
     TNetHTTPConnectionType ChooseConnectionType();
     void ConnectForRequest();
@@ -204,33 +215,16 @@ public:
     void ReadResponseHeaders(TNetHTTPResponse& response);
     void StoreResponseCookies(TNetHTTPResponse& response);
     void ReadResponseBody(TNetHTTPResponse& response);
-    int32_t ReadChunkSize();
 
     // --- response evaluation ---
     TNetHTTPWhatsNext EvaluateResponse(TNetHTTPProtocol& exchange);
-    virtual bool AuthorizeRequest(TNetHTTPRequest& request, TNetHTTPResponse& response);
-    virtual bool AuthorizeProxy(TNetHTTPRequest& request, TNetHTTPResponse& response);
-    virtual bool ConfirmRedirect(std::string& location, TNetHTTPMethod& method, int32_t count);
     // Reads the body as text (2000 ms limit) and raises ENetHTTPProtocolException with it.
     [[noreturn]] void FailWithResponse(TNetHTTPProtocol& exchange);
     // Reads and drops the body.
     void DiscardBody(TNetHTTPProtocol& exchange);
-
-    int32_t FillInputBuffer(bool raiseIfClosed = true, int32_t timeout = -1, bool raiseOnTimeout = true) override;
-
-protected:
-    void DoOnConnected() override;
-    void DoOnDisconnected() override;
-    void Notification(TComponent* component, TOperation operation) override;
-
-private:
+    // Reads the body into `aside` in place of the caller's stream.
+    void ReadBodyAside(TNetHTTPResponse& response, TStream& aside);
     bool Authorize(TNetHTTPRequest& request, TNetHTTPResponse& response, bool proxy);
-    // Counts one received head line against MaxHeaderBytes / MaxHeaderLines.
-    void CountHeaderLine(const std::string& line);
-    void ReadBodyBounded(TStream& stream, int64_t count, bool untilClose);
-    void CheckBodyGrowth(int64_t total);
-    // Closes the connection and raises ENetHTTPResponseTooLarge.
-    [[noreturn]] void FailTooLarge(const std::string& message);
     // DiscardBody under the 4000 ms limit; read failures are ignored, the size and time
     // limits are not.
     void DiscardWithLimit(TNetHTTPProtocol& exchange);
@@ -250,8 +244,8 @@ private:
     TNetHTTPMethod sentMethod_ = TNetHTTPMethod::hmGet;
     std::unique_ptr<TNetCookieManager> ownedCookieManager_;
     int32_t redirectsMade_ = 0;
-    int64_t headerBytes_ = 0;
-    int32_t headerLines_ = 0;
+    // Counts the head lines of each request's answers and reads their bodies.
+    TNetHTTPBodyReader bodyReader_{*this};
     bool hasDeadline_ = false;
     bool deadlineHit_ = false;
     int32_t deadlineMs_ = 0;

@@ -2,8 +2,6 @@
 
 #include <ctime>
 
-#include "monitor/sensor_poll.h"
-#include "text/mem_ini_file.h"
 
 namespace quorvane {
 
@@ -31,15 +29,12 @@ TAlarmEvent MakeEvent(std::string key, bool started, const std::string& title, c
     return event;
 }
 
-std::string LimitTitle(int row, bool high, const TAlarmLimit& limit) {
-    return AlarmReadingLabel(row) + (high ? " above " : " below ") + limit.Text + " " + AlarmReadingUnit(row);
-}
+const TReading& AnalogueReading(int row) { return Readings().at(static_cast<size_t>(row)); }
+const TReading& InputReading(int index) { return ReadingOf(TReadingGroup::Input, index + 1); }
 
-// The window's lamp rule: on is the integer 1; text that is no integer at all says nothing.
-int8_t InputState(const std::string& text) {
-    const std::optional<int32_t> number = TCustomIniFile::ParseNumber(text);
-    if (!number) return -1;
-    return *number == 1 ? 1 : 0;
+std::string LimitTitle(int row, bool high, const TAlarmLimit& limit) {
+    const TReading& reading = AnalogueReading(row);
+    return reading.Label() + (high ? " above " : " below ") + limit.Text + " " + reading.Group->Unit;
 }
 
 }  // namespace
@@ -77,11 +72,11 @@ std::vector<TAlarmEvent> TAlarmEvaluator::Evaluate(const TPollOutcome& outcome, 
         events.push_back(MakeEvent("UnitSilent", false, "the unit answers again", "The poll succeeded", outcome,
                                    unitAddress));
     }
-    for (int row = 0; row < kAlarmReadingCount; ++row) {
-        EvaluateReading(row, AlarmReadingValue(reading, row), outcome, unitAddress, events);
+    for (int row = 0; row < kAnalogueReadingCount; ++row) {
+        EvaluateReading(row, AnalogueReading(row).Of(reading), outcome, unitAddress, events);
     }
-    for (int index = 0; index < kAlarmInputCount; ++index) {
-        EvaluateInput(index, reading.Input(index + 1), outcome, unitAddress, events);
+    for (int index = 0; index < kInputCount; ++index) {
+        EvaluateInput(index, InputReading(index).Of(reading), outcome, unitAddress, events);
     }
     return events;
 }
@@ -91,10 +86,11 @@ void TAlarmEvaluator::EvaluateReading(int row, const std::string& text, const TP
     const TReadingLimits& limits = rules_.Readings[static_cast<size_t>(row)];
     RowState& state = rows_[static_cast<size_t>(row)];
     if (!limits.Enabled) return;
-    const std::optional<double> value = ParseAlarmNumber(text);
+    const std::optional<double> value = ReadingNumber(text);
     if (!value) return;  // a reading that is no number neither starts nor ends an alarm
-    const std::string valueText = AlarmReadingLabel(row) + " is " + text + " " + AlarmReadingUnit(row);
-    const std::string key = AlarmReadingKey(row);
+    const TReading& reading = AnalogueReading(row);
+    const std::string valueText = reading.Label() + " is " + text + " " + reading.Group->Unit;
+    const std::string key = reading.Key();
     struct Side {
         const std::optional<TAlarmLimit>& limit;
         bool& active;
@@ -113,7 +109,7 @@ void TAlarmEvaluator::EvaluateReading(int row, const std::string& text, const TP
                                        unitAddress));
         } else if (side.active && backInside) {
             side.active = false;
-            events.push_back(MakeEvent(eventKey, false, AlarmReadingLabel(row) + " back to normal", valueText, outcome,
+            events.push_back(MakeEvent(eventKey, false, reading.Label() + " back to normal", valueText, outcome,
                                        unitAddress));
         }
     }
@@ -121,12 +117,13 @@ void TAlarmEvaluator::EvaluateReading(int row, const std::string& text, const TP
 
 void TAlarmEvaluator::EvaluateInput(int index, const std::string& text, const TPollOutcome& outcome,
                                     const std::string& unitAddress, std::vector<TAlarmEvent>& events) {
-    const int8_t now = InputState(text);
-    if (now < 0) return;
+    const std::optional<bool> state = InputOn(text);
+    if (!state) return;  // an input in no known state neither starts nor ends an alarm
+    const int8_t now = *state ? 1 : 0;
     const int8_t before = lastInput_[static_cast<size_t>(index)];
     lastInput_[static_cast<size_t>(index)] = now;
-    const std::string label = "Input " + std::to_string(index + 1);
-    const std::string key = "Input" + std::to_string(index + 1);
+    const std::string label = InputReading(index).Label();
+    const std::string key = InputReading(index).Key();
     const std::string what = label + " is " + (now == 1 ? "on" : "off");
     bool& active = inputActive_[static_cast<size_t>(index)];
     switch (rules_.Inputs[static_cast<size_t>(index)]) {
@@ -164,16 +161,16 @@ bool TAlarmEvaluator::AnyActive() const { return !ActiveDescriptions().empty(); 
 std::vector<std::string> TAlarmEvaluator::ActiveDescriptions() const {
     std::vector<std::string> lines;
     if (silent_) lines.push_back("the unit does not answer");
-    for (int row = 0; row < kAlarmReadingCount; ++row) {
+    for (int row = 0; row < kAnalogueReadingCount; ++row) {
         const RowState& state = rows_[static_cast<size_t>(row)];
         const TReadingLimits& limits = rules_.Readings[static_cast<size_t>(row)];
         if (state.High && limits.High) lines.push_back(LimitTitle(row, true, *limits.High));
         if (state.Low && limits.Low) lines.push_back(LimitTitle(row, false, *limits.Low));
     }
-    for (int index = 0; index < kAlarmInputCount; ++index) {
+    for (int index = 0; index < kInputCount; ++index) {
         if (inputActive_[static_cast<size_t>(index)]) {
             const bool on = rules_.Inputs[static_cast<size_t>(index)] == TInputWatch::On;
-            lines.push_back("Input " + std::to_string(index + 1) + (on ? " is on" : " is off"));
+            lines.push_back(InputReading(index).Label() + (on ? " is on" : " is off"));
         }
     }
     return lines;

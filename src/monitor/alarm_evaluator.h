@@ -11,8 +11,6 @@
 
 namespace quorvane {
 
-struct TReadingRecord;
-
 // Turns polls into alarm events: once when a condition starts and once when it ends. It holds
 // which conditions are active between polls; the rules can change at any time.
 class TAlarmEvaluator {
@@ -46,9 +44,9 @@ private:
                        std::vector<TAlarmEvent>& events);
 
     TAlarmRules rules_;
-    std::array<RowState, kAlarmReadingCount> rows_{};
-    std::array<int8_t, kAlarmInputCount> lastInput_{};  // -1 unknown, 0 off, 1 on
-    std::array<bool, kAlarmInputCount> inputActive_{};
+    std::array<RowState, kAnalogueReadingCount> rows_{};
+    std::array<int8_t, kInputCount> lastInput_{};  // -1 unknown, 0 off, 1 on
+    std::array<bool, kInputCount> inputActive_{};
     int32_t failuresInRow_ = 0;
     bool silent_ = false;
 };

@@ -11,7 +11,8 @@ namespace {
 
 const char* const kInputWatchNames[] = {"", "Change", "On", "Off"};
 
-std::string InputKey(int index) { return "Input" + std::to_string(index + 1); }
+std::string InputKey(int index) { return ReadingOf(TReadingGroup::Input, index + 1).Key(); }
+std::string ReadingKey(int row) { return Readings().at(static_cast<size_t>(row)).Key(); }
 
 bool Same(const std::string& a, const std::string& b) { return platform::AnsiSameText(a, b); }
 
@@ -31,11 +32,11 @@ std::optional<bool> ParseSwitch(const std::string& text) {
 // Applies one key of the section to the rules; false, leaving them as they were, when the key
 // or its value is unknown.
 bool ApplyKey(const std::string& key, const std::string& value, TAlarmRules& rules) {
-    for (int row = 0; row < kAlarmReadingCount; ++row) {
-        const std::string prefix = AlarmReadingKey(row);
+    for (int row = 0; row < kAnalogueReadingCount; ++row) {
+        const std::string prefix = ReadingKey(row);
         TReadingLimits& limits = rules.Readings[static_cast<size_t>(row)];
         if (Same(key, prefix + "Low") || Same(key, prefix + "High")) {
-            const std::optional<double> number = ParseAlarmNumber(value);
+            const std::optional<double> number = ReadingNumber(value);
             if (!number) return false;
             (Same(key, prefix + "Low") ? limits.Low : limits.High) = TAlarmLimit{*number, value};
             return true;
@@ -46,7 +47,7 @@ bool ApplyKey(const std::string& key, const std::string& value, TAlarmRules& rul
             return on.has_value();
         }
     }
-    for (int index = 0; index < kAlarmInputCount; ++index) {
+    for (int index = 0; index < kInputCount; ++index) {
         if (Same(key, InputKey(index))) {
             const std::optional<TInputWatch> watch = ParseInputWatch(value);
             if (watch) rules.Inputs[static_cast<size_t>(index)] = *watch;
@@ -105,9 +106,9 @@ TAlarmRules TAlarmSettings::Load(const std::string& fileName, std::ostream& warn
 void TAlarmSettings::Save(const std::string& fileName, const TAlarmRules& rules) {
     TMemIniFile ini(fileName);
     ini.SetMatchCase(false);
-    for (int row = 0; row < kAlarmReadingCount; ++row) {
+    for (int row = 0; row < kAnalogueReadingCount; ++row) {
         const TReadingLimits& limits = rules.Readings[static_cast<size_t>(row)];
-        const std::string prefix = AlarmReadingKey(row);
+        const std::string prefix = ReadingKey(row);
         auto text = [](const std::optional<TAlarmLimit>& limit) {
             return limit ? std::optional<std::string>(limit->Text) : std::nullopt;
         };
@@ -117,7 +118,7 @@ void TAlarmSettings::Save(const std::string& fileName, const TAlarmRules& rules)
         // is on, a count other than the usual one.
         Put(ini, prefix + "Enabled", limits.Enabled ? std::nullopt : std::optional<std::string>("0"));
     }
-    for (int index = 0; index < kAlarmInputCount; ++index) {
+    for (int index = 0; index < kInputCount; ++index) {
         const TInputWatch watch = rules.Inputs[static_cast<size_t>(index)];
         Put(ini, InputKey(index),
             watch == TInputWatch::None ? std::nullopt

@@ -1,9 +1,6 @@
 #include "monitor/poll_outcome.h"
 
-#include <chrono>
-
 #include "http/net_http.h"
-#include "monitor/sensor_poll.h"
 #include "rtl/format.h"
 #include "tcp/net_exception.h"
 
@@ -95,22 +92,6 @@ std::string DescribePollFailure(const std::exception_ptr& error, int32_t code) {
     } catch (...) {
     }
     return code > 0 ? Format("The poll failed (response code %d)", code) : "The poll failed";
-}
-
-TPollOutcome PollStatusOutcome(const std::string& host, const std::string& userName, const std::string& password,
-                               int32_t port, int32_t connectTimeout, int32_t readTimeout) {
-    TPollOutcome outcome;
-    outcome.StartedAtMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              std::chrono::system_clock::now().time_since_epoch())
-                              .count();
-    const auto started = std::chrono::steady_clock::now();
-    std::exception_ptr failure;
-    outcome.Code = PollStatusCapturing(host, userName, password, port, connectTimeout, readTimeout, failure);
-    outcome.DurationMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
-    outcome.Succeeded = !failure;
-    if (failure) outcome.FailureReason = DescribePollFailure(failure, outcome.Code);
-    return outcome;
 }
 
 }  // namespace quorvane

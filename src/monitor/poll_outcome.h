@@ -4,10 +4,13 @@
 #include <exception>
 #include <string>
 
+#include "monitor/readings.h"
+#include "monitor/unit_target.h"
+
 namespace quorvane {
 
 // What one poll came to, for everything that reports on polls (the window, the history, the
-// alarms, the headless command). The readings themselves stay in Reading.
+// alarms, the headless command).
 struct TPollOutcome {
     int32_t Code = -1;          // the HTTP code of the last status line received, -1 for none
     bool Succeeded = false;     // all four answers arrived and were read
@@ -16,10 +19,26 @@ struct TPollOutcome {
     int64_t DurationMs = 0;     // from start to end on the monotonic clock
 };
 
-// PollStatus, telling besides the code whether the poll succeeded and, if not, why. Counts,
-// stores and never throws exactly as PollStatus does.
-TPollOutcome PollStatusOutcome(const std::string& host, const std::string& userName, const std::string& password,
-                               int32_t port, int32_t connectTimeout, int32_t readTimeout);
+// One poll with everything it brought: its outcome, the readings it received and which of
+// them it reached (a failed poll reaches only those before the failure; the others are empty
+// here), and how it counts.
+struct TPollResult {
+    TPollOutcome Outcome;
+    TReadingRecord Readings;
+    TReadingSet Reached;
+    bool Started = false;  // counts as one poll started
+    bool Failed = false;   // counts as one failed poll
+    std::exception_ptr Failure;  // what the poll ended with; null when it succeeded
+};
+
+// Asks the unit for its four groups of readings. Touches no process-wide state, so it may run
+// on any thread. Never throws once the HTTP client exists: a failure is counted and described
+// in the result.
+//
+// Besides the per-read limit, the whole exchange after the connect is bounded by
+// PollExchangeLimit(readTimeout), so a unit that trickles bytes just inside the read limit
+// cannot hold the caller for longer than that.
+TPollResult PollUnit(const TUnitTarget& target);
 
 // One line for a user, for the failure a poll ended with: the exception's own message where it
 // says enough ("Connect timed out.", "Read Timeout"), the socket error's text with its code

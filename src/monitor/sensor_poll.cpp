@@ -1,14 +1,11 @@
 #include "monitor/sensor_poll.h"
 
 #include <algorithm>
-#include <array>
 #include <limits>
-#include <stdexcept>
 #include <string>
 
 #include "http/net_uri.h"
 #include "platform/locale_text.h"
-#include "rtl/format.h"
 #include "text/string_list.h"
 
 namespace quorvane {
@@ -18,42 +15,6 @@ int32_t PollCount = 0;
 int32_t ErrorCount = 0;
 
 namespace {
-
-template <typename Record>
-auto& Field(Record& record, const char* group, int index, int count) {
-    if (index < 1 || index > count) {
-        throw std::out_of_range(Format("%s index %d outside 1..%d", group, index, count));
-    }
-    using Member = std::string TReadingRecord::*;
-    static constexpr std::array<Member, 3> volts{&TReadingRecord::Volt1, &TReadingRecord::Volt2, &TReadingRecord::Volt3};
-    static constexpr std::array<Member, 3> temps{&TReadingRecord::Temp1, &TReadingRecord::Temp2, &TReadingRecord::Temp3};
-    static constexpr std::array<Member, 3> fans{&TReadingRecord::Fan1, &TReadingRecord::Fan2, &TReadingRecord::Fan3};
-    static constexpr std::array<Member, 16> inputs{
-        &TReadingRecord::Input1,  &TReadingRecord::Input2,  &TReadingRecord::Input3,  &TReadingRecord::Input4,
-        &TReadingRecord::Input5,  &TReadingRecord::Input6,  &TReadingRecord::Input7,  &TReadingRecord::Input8,
-        &TReadingRecord::Input9,  &TReadingRecord::Input10, &TReadingRecord::Input11, &TReadingRecord::Input12,
-        &TReadingRecord::Input13, &TReadingRecord::Input14, &TReadingRecord::Input15, &TReadingRecord::Input16};
-    const size_t i = static_cast<size_t>(index - 1);
-    switch (group[0]) {
-        case 'V': return record.*volts[i];
-        case 'T': return record.*temps[i];
-        case 'F': return record.*fans[i];
-        default: return record.*inputs[i];
-    }
-}
-
-// Items are "<first letter of the group><number>:<value>", e.g. "V1:12.0".
-void ParseGroup(TStringList& answer, TReadingRecord& record, const char* group, int count) {
-    ExtractHtmlBody(answer);
-    for (int i = 1; i <= count; ++i) {
-        // Stored one by one: a short answer still updates the fields it did carry.
-        const std::string item = answer.Get(i - 1);
-        std::string prefix(1, group[0]);
-        prefix += std::to_string(i);
-        prefix += ':';
-        Field(record, group, i, count) = StripPrefix(prefix, item);
-    }
-}
 
 // Removes every "Input:" whatever its case. The search runs on the upper-cased copy (same
 // length, trail bytes untouched) with the double-byte aware search, so a trail byte that
@@ -77,14 +38,13 @@ std::string RemoveInputMarkers(const std::string& text) {
 
 }  // namespace
 
-std::string& TReadingRecord::Volt(int index) { return Field(*this, "Volt", index, 3); }
-std::string& TReadingRecord::Temp(int index) { return Field(*this, "Temp", index, 3); }
-std::string& TReadingRecord::Fan(int index) { return Field(*this, "Fan", index, 3); }
-std::string& TReadingRecord::Input(int index) { return Field(*this, "Input", index, 16); }
-const std::string& TReadingRecord::Volt(int index) const { return Field(*this, "Volt", index, 3); }
-const std::string& TReadingRecord::Temp(int index) const { return Field(*this, "Temp", index, 3); }
-const std::string& TReadingRecord::Fan(int index) const { return Field(*this, "Fan", index, 3); }
-const std::string& TReadingRecord::Input(int index) const { return Field(*this, "Input", index, 16); }
+void ApplyPollResult(const TPollResult& result) {
+    for (const TReading& reading : Readings()) {
+        if (result.Reached.test(static_cast<size_t>(reading.Index))) reading.Of(Reading) = reading.Of(result.Readings);
+    }
+    if (result.Started) ++PollCount;
+    if (result.Failed) ++ErrorCount;
+}
 
 int32_t PollExchangeLimit(int32_t readTimeout) {
     const int64_t perRead = readTimeout > 0 ? readTimeout : 600000;
@@ -110,13 +70,22 @@ std::string StripPrefix(const std::string& prefix, const std::string& item) {
     return item;
 }
 
-void ParseVolt(TStringList& answer, TReadingRecord& record) { ParseGroup(answer, record, "Volt", 3); }
-void ParseTemp(TStringList& answer, TReadingRecord& record) { ParseGroup(answer, record, "Temp", 3); }
-void ParseFan(TStringList& answer, TReadingRecord& record) { ParseGroup(answer, record, "Fan", 3); }
-
-void ParseInput(TStringList& answer, TReadingRecord& record) {
-    answer.SetText(RemoveInputMarkers(answer.GetText()));
-    ParseGroup(answer, record, "Input", 16);
+void ParseReadingGroup(TStringList& answer, TReadingGroup group, TReadingRecord& record, TReadingSet* reached) {
+    if (group == TReadingGroup::Input) answer.SetText(RemoveInputMarkers(answer.GetText()));
+    ExtractHtmlBody(answer);
+    const TReadingGroupInfo& info = ReadingGroup(group);
+    for (int i = 1; i <= info.Count; ++i) {
+        // Stored one by one: a short answer still updates the fields it did carry.
+        const std::string item = answer.Get(i - 1);
+        const TReading& reading = ReadingOf(group, i);
+        reading.Of(record) = StripPrefix(info.ItemLetter + std::to_string(i) + ':', item);
+        if (reached != nullptr) reached->set(static_cast<size_t>(reading.Index));
+    }
 }
+
+void ParseVolt(TStringList& answer, TReadingRecord& record) { ParseReadingGroup(answer, TReadingGroup::Volt, record); }
+void ParseTemp(TStringList& answer, TReadingRecord& record) { ParseReadingGroup(answer, TReadingGroup::Temp, record); }
+void ParseFan(TStringList& answer, TReadingRecord& record) { ParseReadingGroup(answer, TReadingGroup::Fan, record); }
+void ParseInput(TStringList& answer, TReadingRecord& record) { ParseReadingGroup(answer, TReadingGroup::Input, record); }
 
 }  // namespace quorvane

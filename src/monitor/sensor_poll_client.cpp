@@ -1,6 +1,7 @@
 #include "monitor/sensor_poll.h"
 
 #include <array>
+#include <chrono>
 
 #include "http/net_http.h"
 #include "text/string_list.h"
@@ -12,14 +13,14 @@ namespace {
 // The unit's commands in the order a poll sends them, with the group each one fills.
 struct Command {
     const char* name;
-    void (*parse)(TStringList&, TReadingRecord&);
+    TReadingGroup group;
 };
 
 constexpr std::array<Command, 4> kCommands{{
-    {"GetVolt", &ParseVolt},
-    {"GetTemp", &ParseTemp},
-    {"GetFan", &ParseFan},
-    {"GetInput16", &ParseInput},
+    {"GetVolt", TReadingGroup::Volt},
+    {"GetTemp", TReadingGroup::Temp},
+    {"GetFan", TReadingGroup::Fan},
+    {"GetInput16", TReadingGroup::Input},
 }};
 
 // Largest answer body a poll accepts for one command.
@@ -29,49 +30,57 @@ constexpr int32_t kMaxAnswerBytes = 64 * 1024;
 
 int32_t PollStatus(const std::string& host, const std::string& userName, const std::string& password,
                    int32_t port, int32_t connectTimeout, int32_t readTimeout) {
-    std::exception_ptr failure;
-    return PollStatusCapturing(host, userName, password, port, connectTimeout, readTimeout, failure);
+    const TPollResult result = PollUnit(TUnitTarget{host, port, userName, password, connectTimeout, readTimeout});
+    ApplyPollResult(result);
+    return result.Outcome.Code;
 }
 
-int32_t PollStatusCapturing(const std::string& host, const std::string& userName, const std::string& password,
-                            int32_t port, int32_t connectTimeout, int32_t readTimeout, std::exception_ptr& failure) {
-    int32_t result = -1;
-    failure = nullptr;
+TPollResult PollUnit(const TUnitTarget& target) {
+    TPollResult result;
+    TPollOutcome& outcome = result.Outcome;
+    outcome.StartedAtMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+    const auto started = std::chrono::steady_clock::now();
     TStringList answer;
     TNetHTTP client(nullptr);
-    client.SetReadTimeout(readTimeout);
-    client.SetHost(host);
-    client.SetPort(port);
+    client.SetReadTimeout(target.ReadTimeoutMs);
+    client.SetHost(target.Host);
+    client.SetPort(target.Port);
     client.Request().BasicAuthentication = true;
     // The credentials go to the request record as they are, not through the URL: a "/", "?",
     // "#", "@" or ":" in them would make the URL name another host, path or port, and send
     // the password there.
-    client.Request().Username = userName;
-    client.Request().Password = password;
+    client.Request().Username = target.UserName;
+    client.Request().Password = target.Password;
     // Reconnects inside the poll get the same limit as its first connect (and never more
     // than is left of the exchange time).
-    client.ConnectTimeout = connectTimeout;
+    client.ConnectTimeout = target.ConnectTimeoutMs;
     // The unit answers in a few hundred bytes; the client's general body limit would let one
     // answer of separators grow the answer list some seventy times its size.
     client.MaxBodyBytes = kMaxAnswerBytes;
     try {
-        ++PollCount;
-        if (!client.IsOpen()) client.OpenConnection(connectTimeout);
+        result.Started = true;
+        if (!client.IsOpen()) client.OpenConnection(target.ConnectTimeoutMs);
         // The connect has its own limit; from here on the whole exchange is bounded too.
-        client.SetExchangeDeadline(PollExchangeLimit(readTimeout));
+        client.SetExchangeDeadline(PollExchangeLimit(target.ReadTimeoutMs));
         for (const Command& command : kCommands) {
             // Relative to the client's Host and Port, so the address is never parsed again.
             answer.SplitCommaText(client.Get(std::string("/Set.cmd?cmd=") + command.name));
-            command.parse(answer, Reading);
+            ParseReadingGroup(answer, command.group, result.Readings, &result.Reached);
         }
-        result = client.StatusCode();
+        outcome.Code = client.StatusCode();
+        outcome.Succeeded = true;
         client.DropSocket();
     } catch (...) {
         // One place turns every failure of a poll into one counted error; nothing is shown.
-        ++ErrorCount;
-        failure = std::current_exception();
-        result = client.StatusCode();
+        result.Failed = true;
+        result.Failure = std::current_exception();
+        outcome.Code = client.StatusCode();
+        outcome.FailureReason = DescribePollFailure(result.Failure, outcome.Code);
     }
+    outcome.DurationMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
     return result;
 }
 

@@ -178,6 +178,51 @@ int WriteInPlace(int fd, const std::string& content) {
     return WriteAll(fd, content.data(), content.size());
 }
 
+// Room for the new content, taken before any byte of the file changes, so that a full disk (or
+// a file-size limit) refuses the rewrite while the old content is still whole. Where the file
+// system cannot reserve ahead, the part of the new content beyond the old end is written
+// first instead, and the old length comes back if even that fails.
+int ReserveRoom(int fd, off_t oldSize, const std::string& content) {
+    if (content.empty()) {
+        return 0;
+    }
+    const int error = ::posix_fallocate(fd, 0, static_cast<off_t>(content.size()));
+    if (error != EOPNOTSUPP && error != EINVAL && error != EBADF) {
+        return error;
+    }
+    if (static_cast<off_t>(content.size()) <= oldSize) {
+        return 0;
+    }
+    if (::lseek(fd, oldSize, SEEK_SET) < 0) {
+        return errno;
+    }
+    if (const int written = WriteAll(fd, content.data() + oldSize, content.size() - static_cast<size_t>(oldSize));
+        written != 0) {
+        (void)!::ftruncate(fd, oldSize);
+        return written;
+    }
+    return 0;
+}
+
+// Rewrites a regular file whose folder refuses a fresh one. The file is never empty or short of
+// its old content on the way: the room comes first, the new bytes go over the old from the
+// start, and a shorter content cuts the old tail off only once it is all written.
+int OverwriteInPlace(int fd, off_t oldSize, const std::string& content) {
+    if (const int error = ReserveRoom(fd, oldSize, content); error != 0) {
+        return error;
+    }
+    if (::lseek(fd, 0, SEEK_SET) < 0) {
+        return errno;
+    }
+    if (const int error = WriteAll(fd, content.data(), content.size()); error != 0) {
+        return error;
+    }
+    if (::ftruncate(fd, static_cast<off_t>(content.size())) != 0) {
+        return errno;
+    }
+    return ::fsync(fd) == 0 ? 0 : errno;
+}
+
 }  // namespace
 
 bool FileExists(const std::string& fileName) {
@@ -277,10 +322,9 @@ int ReplaceFileContent(const std::string& fileName, const std::string& content, 
     if (const int error = CreateSibling(target, freshMode, fresh, freshName); error != 0) {
         // A folder that may not be written to still leaves a writable file writable. In place
         // is less safe than a rename, but it saves what a plain rewrite would; a full disk
-        // (or any other failure) does not come here, so it never empties the old file.
+        // (or any other failure) does not come here.
         if (old.Valid() && (error == EACCES || error == EPERM)) {
-            if (const int written = WriteInPlace(old.Get(), content); written != 0) return written;
-            return ::fsync(old.Get()) == 0 ? 0 : errno;
+            return OverwriteInPlace(old.Get(), oldInfo.st_size, content);
         }
         return error;
     }

@@ -45,7 +45,9 @@ int ReadWholeFile(const std::string& fileName, std::string& content, size_t maxB
 //
 // A file that does not exist yet is created with newFileMode (less the umask). An existing,
 // writable file in a folder that refuses the fresh file (no write permission there) is
-// rewritten in place and flushed instead, so whatever a plain rewrite could save is saved.
+// rewritten in place and flushed instead, so whatever a plain rewrite could save is saved: the
+// room for the new bytes is taken first (a full disk refuses the rewrite with the old content
+// whole), and the file is cut to the new length only after they are all written.
 int ReplaceFileContent(const std::string& fileName, const std::string& content, uint32_t newFileMode = 0666);
 
 }  // namespace quorvane::platform

@@ -22,21 +22,13 @@ std::string JsonString(const std::string& text) {
     return result + "\"";
 }
 
-std::string NumberOrNull(const std::string& text) {
-    const std::optional<double> value = ReadingNumber(text);
-    return value ? NumberText(*value) : "null";
-}
-
-template <typename Field>
-std::string JsonArray(int count, Field field) {
-    // Appended piece by piece: GCC 12 at -O3 takes "literal" + string for an overlapping copy.
-    std::string result = "[";
-    for (int i = 1; i <= count; ++i) {
-        if (i > 1) result += ',';
-        result += field(i);
-    }
-    result += ']';
-    return result;
+// A reading as JSON: its number, an input's state as a boolean, null for a text that is
+// neither.
+std::string JsonValue(const TReading& reading, const std::string& text) {
+    const std::optional<double> value = ReadingValue(reading, text);
+    if (!value) return "null";
+    if (reading.Group->Analogue()) return NumberText(*value);
+    return *value != 0 ? "true" : "false";
 }
 
 }  // namespace
@@ -52,18 +44,17 @@ std::string FormatJsonReport(const TPollReport& report) {
         json += Format(",\"polls\":%d,\"errors\":%d", static_cast<int>(report.Polls), static_cast<int>(report.Errors));
     }
     if (!outcome.Succeeded) return json + ",\"error\":" + JsonString(outcome.FailureReason) + "}\n";
-    const TReadingRecord& readings = report.Readings;
-    json += ",\"voltage_volts\":";
-    json += JsonArray(3, [&](int i) { return NumberOrNull(readings.Volt(i)); });
-    json += ",\"temperature_celsius\":";
-    json += JsonArray(3, [&](int i) { return NumberOrNull(readings.Temp(i)); });
-    json += ",\"fan_speed_rpm\":";
-    json += JsonArray(3, [&](int i) { return NumberOrNull(readings.Fan(i)); });
-    json += ",\"inputs_on\":";
-    json += JsonArray(16, [&](int i) -> std::string {
-                const std::optional<bool> state = InputState(readings.Input(i));
-                return state ? (*state ? "true" : "false") : "null";
-            });
+    for (const TReadingGroupInfo& group : ReadingGroups()) {
+        // Appended piece by piece: GCC 12 at -O3 takes "literal" + string for an overlapping copy.
+        json += ",\"";
+        json += group.JsonName;
+        json += "\":[";
+        for (const TReading& reading : ReadingsOf(group.Group)) {
+            if (reading.Number > 1) json += ',';
+            json += JsonValue(reading, reading.Of(report.Readings));
+        }
+        json += ']';
+    }
     return json + "}\n";
 }
 

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
             std::fputs(PollCommandHelp().c_str(), stdout);
             return 0;
         }
-        TPollCommand command(options, ResolveUnitSettings(options), stdout, stderr);
+        TPollCommand command(options, ResolveUnitTarget(options), stdout, stderr);
         return command.Run();
     } catch (const EPollUsageError& e) {
         std::fprintf(stderr, "quorvane-poll: %s\n", e.Message().c_str());

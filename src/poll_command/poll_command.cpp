@@ -14,7 +14,6 @@
 #include "poll_command/stop_signals.h"
 #include "poll_command/text_report.h"
 #include "poll_command/textfile_writer.h"
-#include "monitor/sensor_poll.h"
 
 namespace quorvane {
 
@@ -33,10 +32,10 @@ std::string Formatted(TReportFormat format, const TPollReport& report) {
 // signal while the poll waits on the unit. The descriptor becomes readable when it is done.
 class TPollInBackground {
 public:
-    explicit TPollInBackground(std::function<TPollOutcome()> poll) : done_(::eventfd(0, EFD_CLOEXEC)) {
+    explicit TPollInBackground(std::function<TPollResult()> poll) : done_(::eventfd(0, EFD_CLOEXEC)) {
         if (done_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
         thread_ = std::thread([this, poll = std::move(poll)] {
-            outcome_ = poll();
+            result_ = poll();
             const uint64_t one = 1;
             (void)!::write(done_, &one, sizeof one);
         });
@@ -49,39 +48,37 @@ public:
     TPollInBackground& operator=(const TPollInBackground&) = delete;
 
     int DoneDescriptor() const { return done_; }
-    // Waits for the poll (which has signalled that it is done) and hands its outcome over.
-    TPollOutcome Outcome() {
+    // Waits for the poll (which has signalled that it is done) and hands its result over.
+    TPollResult Result() {
         thread_.join();
-        return outcome_;
+        return result_;
     }
 
 private:
     int done_;
-    TPollOutcome outcome_;
+    TPollResult result_;
     std::thread thread_;
 };
 
 }  // namespace
 
-TPollCommand::TPollCommand(TPollCommandOptions options, TUnitSettings settings, std::FILE* out, std::FILE* err,
+TPollCommand::TPollCommand(TPollCommandOptions options, TUnitTarget target, std::FILE* out, std::FILE* err,
                            TPoll poll)
-    : options_(std::move(options)), settings_(std::move(settings)), out_(out), err_(err), poll_(std::move(poll)) {}
+    : options_(std::move(options)), target_(std::move(target)), out_(out), err_(err), poll_(std::move(poll)) {}
 
 int TPollCommand::Run() { return options_.EverySeconds > 0 ? RunEvery() : RunOnce(); }
 
-TPollOutcome TPollCommand::PollOnce() const {
-    return poll_(settings_.Address, settings_.UserName, settings_.Password, settings_.Port, settings_.ConnectTimeoutMs,
-                 settings_.ReadTimeoutMs);
-}
-
-bool TPollCommand::Report(const TPollOutcome& outcome) {
+bool TPollCommand::Report(const TPollResult& result) {
+    if (result.Started) ++polls_;
+    if (result.Failed) ++errors_;
+    const TPollOutcome& outcome = result.Outcome;
     TPollReport report;
     report.Outcome = outcome;
-    report.Readings = Reading;
+    report.Readings = result.Readings;
     report.Unit = options_.Unit;
     report.WithCounters = options_.EverySeconds > 0;
-    report.Polls = PollCount;
-    report.Errors = ErrorCount;
+    report.Polls = polls_;
+    report.Errors = errors_;
     if (!outcome.Succeeded) std::fprintf(err_, "quorvane-poll: %s\n", outcome.FailureReason.c_str());
     if (!options_.Quiet) {
         const std::string text = Formatted(options_.Format, report);
@@ -101,9 +98,9 @@ bool TPollCommand::Report(const TPollOutcome& outcome) {
 }
 
 int TPollCommand::RunOnce() {
-    const TPollOutcome outcome = PollOnce();
-    if (!Report(outcome)) return kExitUsage;
-    return outcome.Succeeded ? kExitPollSucceeded : kExitPollFailed;
+    const TPollResult result = poll_(target_);
+    if (!Report(result)) return kExitUsage;
+    return result.Outcome.Succeeded ? kExitPollSucceeded : kExitPollFailed;
 }
 
 int TPollCommand::RunEvery() {
@@ -113,7 +110,7 @@ int TPollCommand::RunEvery() {
     auto nextStart = std::chrono::steady_clock::now();
     for (bool first = true;; first = false) {
         {
-            TPollInBackground poll([this] { return PollOnce(); });
+            TPollInBackground poll([this] { return poll_(target_); });
             if (stopSignals.Wait(-1, poll.DoneDescriptor()) == TStopSignals::TWake::Stop &&
                 stopSignals.Wait(kStopGraceMs, poll.DoneDescriptor()) != TStopSignals::TWake::Ready) {
                 // The poll may sit in a read for up to its whole time limit. Nothing of it is
@@ -124,7 +121,7 @@ int TPollCommand::RunEvery() {
                 std::fflush(err_);
                 ::_exit(kExitPollSucceeded);
             }
-            const bool written = Report(poll.Outcome());
+            const bool written = Report(poll.Result());
             if (!written && first) return kExitUsage;
         }
         if (stopSignals.Stopped()) return kExitPollSucceeded;

@@ -19,12 +19,10 @@ constexpr int kExitUsage = 2;
 // Returns the exit status.
 class TPollCommand {
 public:
-    using TPoll = std::function<TPollOutcome(const std::string& host, const std::string& userName,
-                                             const std::string& password, int32_t port, int32_t connectTimeout,
-                                             int32_t readTimeout)>;
+    using TPoll = std::function<TPollResult(const TUnitTarget& target)>;
 
-    TPollCommand(TPollCommandOptions options, TUnitSettings settings, std::FILE* out, std::FILE* err,
-                 TPoll poll = PollStatusOutcome);
+    TPollCommand(TPollCommandOptions options, TUnitTarget target, std::FILE* out, std::FILE* err,
+                 TPoll poll = PollUnit);
 
     int Run();
 
@@ -32,17 +30,20 @@ public:
     static constexpr int kStopGraceMs = 800;
 
 private:
-    TPollOutcome PollOnce() const;
-    // Prints the poll and writes the textfile; false when the textfile could not be written.
-    bool Report(const TPollOutcome& outcome);
+    // Counts the poll and prints it and writes the textfile; false when the textfile could not
+    // be written.
+    bool Report(const TPollResult& result);
     int RunOnce();
     int RunEvery();
 
     TPollCommandOptions options_;
-    TUnitSettings settings_;
+    TUnitTarget target_;
     std::FILE* out_;
     std::FILE* err_;
     TPoll poll_;
+    // The run's own counts: the process-wide ones belong to the window's thread.
+    int32_t polls_ = 0;
+    int32_t errors_ = 0;
 };
 
 }  // namespace quorvane

@@ -2,6 +2,9 @@
 
 #include <charconv>
 
+#include "monitor/unit_target.h"
+#include "rtl/format.h"
+
 namespace quorvane {
 
 namespace {
@@ -72,9 +75,9 @@ TPollCommandOptions ParsePollCommandLine(const std::vector<std::string>& argumen
         } else if (option == "--user") {
             options.User = value();
         } else if (option == "--connect-timeout") {
-            options.ConnectTimeoutSeconds = WholeNumber(option, value(), 0, 600);
+            options.ConnectTimeoutSeconds = WholeNumber(option, value(), 0, TUnitSettings::kMaxTimeout);
         } else if (option == "--read-timeout") {
-            options.ReadTimeoutSeconds = WholeNumber(option, value(), 0, 600);
+            options.ReadTimeoutSeconds = WholeNumber(option, value(), 0, TUnitSettings::kMaxTimeout);
         } else if (option == "--password-file") {
             options.PasswordFile = NonEmpty(option, value());
         } else if (option == "--every") {
@@ -98,7 +101,9 @@ TPollCommandOptions ParsePollCommandLine(const std::vector<std::string>& argumen
 }
 
 std::string PollCommandHelp() {
-    return "usage: quorvane-poll [options]\n"
+    const TUnitSettings defaults;
+    return Format(
+           "usage: quorvane-poll [options]\n"
            "Polls a Quorvane sensor unit once (or every --every seconds) and prints the readings.\n"
            "\n"
            "Where the unit is (options override the settings file):\n"
@@ -108,10 +113,10 @@ std::string PollCommandHelp() {
            "  --section NAME          section of the settings file (default: the file name without\n"
            "                          its extension, so Quorvane.ini gives [Quorvane])\n"
            "  --address ADDR          the unit's address (required without a settings file)\n"
-           "  --port N                HTTP port (default 80)\n"
-           "  --user NAME             user name (default admin)\n"
-           "  --connect-timeout S     connect time limit in seconds, 0 for none (default 2)\n"
-           "  --read-timeout S        read time limit in seconds, 0 for none (default 10)\n"
+           "  --port N                HTTP port (default %s)\n"
+           "  --user NAME             user name (default %s)\n"
+           "  --connect-timeout S     connect time limit in seconds, 0 for none (default %d)\n"
+           "  --read-timeout S        read time limit in seconds, 0 for none (default %d)\n"
            "\n"
            "The password is never taken from the command line. It comes from, in this order:\n"
            "  --password-file FILE    the first line of FILE\n"
@@ -132,7 +137,9 @@ std::string PollCommandHelp() {
            "  --help                  this text\n"
            "\n"
            "Exit status: 0 the poll succeeded (with --every: stopped by a signal), 1 the poll failed\n"
-           "(the reason is on standard error), 2 a usage or settings error.\n";
+           "(the reason is on standard error), 2 a usage or settings error.\n",
+           defaults.Port.c_str(), defaults.UserName.c_str(), static_cast<int>(defaults.ConnectTimeout),
+           static_cast<int>(defaults.ReadTimeout));
 }
 
 }  // namespace quorvane

@@ -6,61 +6,11 @@
 
 namespace quorvane {
 
-namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// Advances over digits; returns how many there were.
-size_t SkipDigits(const std::string& text, size_t& at, size_t end) {
-    const size_t from = at;
-    while (at < end && IsDigit(text[at])) ++at;
-    return at - from;
-}
-
-}  // namespace
-
-std::optional<double> ReadingNumber(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
-    // The grammar is checked here because from_chars would also take "inf" and "nan".
-    size_t at = begin;
-    bool negative = false;
-    if (at < end && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
-    const size_t numberStart = at;
-    size_t digits = SkipDigits(text, at, end);
-    if (at < end && text[at] == '.') {
-        ++at;
-        digits += SkipDigits(text, at, end);
-    }
-    if (digits == 0) return std::nullopt;
-    if (at < end && (text[at] == 'e' || text[at] == 'E')) {
-        ++at;
-        if (at < end && (text[at] == '+' || text[at] == '-')) ++at;
-        if (SkipDigits(text, at, end) == 0) return std::nullopt;
-    }
-    if (at != end) return std::nullopt;
-    double value = 0;
-    const auto [stop, error] = std::from_chars(text.data() + numberStart, text.data() + end, value);
-    if (error != std::errc() || stop != text.data() + end) return std::nullopt;
-    return negative ? -value : value;
-}
-
 std::string NumberText(double value) {
     char buffer[64];
     const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
     if (error != std::errc()) return "0";
     return std::string(buffer, end);
-}
-
-std::optional<bool> InputState(const std::string& text) {
-    const std::optional<double> value = ReadingNumber(text);
-    if (value == 1.0) return true;
-    if (value == 0.0) return false;
-    return std::nullopt;
 }
 
 std::string Utf8Text(const std::string& text, const std::string& replacement) {

@@ -1,7 +1,6 @@
 #include "poll_command/prometheus_exposition.h"
 
 #include <optional>
-#include <vector>
 
 namespace quorvane {
 
@@ -34,15 +33,16 @@ public:
         Sample(name, "", value);
     }
 
-    // One series per reading, labelled label="1", "2", ...; readings without a value are skipped,
-    // and a family left with no sample is not written at all.
-    void Numbered(const char* name, const char* help, const char* label, const std::vector<std::optional<double>>& values) {
+    // One series per reading of the group, labelled with its number; a reading without a value
+    // is skipped, and a family left with no sample is not written at all.
+    void Group(const TReadingGroupInfo& group, const TReadingRecord& readings) {
         bool headerWritten = false;
-        for (size_t i = 0; i < values.size(); ++i) {
-            if (!values[i]) continue;
-            if (!headerWritten) Header(name, "gauge", help);
+        for (const TReading& reading : ReadingsOf(group.Group)) {
+            const std::optional<double> value = ReadingValue(reading, reading.Of(readings));
+            if (!value) continue;
+            if (!headerWritten) Header(group.Metric, "gauge", group.MetricHelp);
             headerWritten = true;
-            Sample(name, std::string(label) + "=\"" + std::to_string(i + 1) + "\"", *values[i]);
+            Sample(group.Metric, std::string(group.MetricLabel) + "=\"" + std::to_string(reading.Number) + "\"", *value);
         }
     }
 
@@ -93,24 +93,7 @@ std::string FormatPrometheusExposition(const TPollReport& report) {
     }
     if (!outcome.Succeeded) return out;
 
-    const TReadingRecord& readings = report.Readings;
-    std::vector<std::optional<double>> values;
-    const auto numbers = [&](int count, const std::string& (TReadingRecord::*field)(int) const) {
-        values.clear();
-        for (int i = 1; i <= count; ++i) values.push_back(ReadingNumber((readings.*field)(i)));
-        return values;
-    };
-    family.Numbered("quorvane_temperature_celsius", "Temperature the unit measured.", "sensor",
-                    numbers(3, &TReadingRecord::Temp));
-    family.Numbered("quorvane_fan_speed_rpm", "Fan speed the unit measured, in revolutions per minute.", "fan",
-                    numbers(3, &TReadingRecord::Fan));
-    family.Numbered("quorvane_voltage_volts", "Voltage the unit measured.", "rail", numbers(3, &TReadingRecord::Volt));
-    values.clear();
-    for (int i = 1; i <= 16; ++i) {
-        const std::optional<bool> state = InputState(readings.Input(i));
-        values.push_back(state ? std::optional<double>(*state ? 1.0 : 0.0) : std::nullopt);
-    }
-    family.Numbered("quorvane_input_on", "Whether the digital input is on (1) or off (0).", "input", values);
+    for (const TReadingGroupInfo& group : ReadingGroups()) family.Group(group, report.Readings);
     return out;
 }
 

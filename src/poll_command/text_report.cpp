@@ -15,10 +15,23 @@ std::string Printable(const std::string& text) {
     return result;
 }
 
-std::string ReadingLine(const char* name, int index, const std::string& text, const char* unitSymbol) {
-    std::string line = Format("%s %d: %s", name, index, Printable(text).c_str());
-    if (ReadingNumber(text)) line += unitSymbol;
-    return line + "\n";
+// "temperature 2: 45.5 °C", "input 3: on"; a text that stands for nothing is shown as sent.
+std::string ReadingLine(const TReading& reading, const std::string& text) {
+    std::string name = reading.Name();
+    name[0] = static_cast<char>(name[0] - 'A' + 'a');
+    const std::optional<double> value = ReadingValue(reading, text);
+    std::string line = name + ": ";
+    if (value && !reading.Group->Analogue()) {
+        line += *value != 0 ? "on" : "off";
+    } else {
+        line += Printable(text);
+        if (value) {
+            line += ' ';
+            line += reading.Group->Unit;
+        }
+    }
+    line += '\n';
+    return line;
 }
 
 }  // namespace
@@ -37,15 +50,7 @@ std::string FormatTextReport(const TPollReport& report) {
     }
     text += "\n";
     if (!outcome.Succeeded) return text;
-    const TReadingRecord& readings = report.Readings;
-    for (int i = 1; i <= 3; ++i) text += ReadingLine("voltage", i, readings.Volt(i), " V");
-    for (int i = 1; i <= 3; ++i) text += ReadingLine("temperature", i, readings.Temp(i), " C");
-    for (int i = 1; i <= 3; ++i) text += ReadingLine("fan", i, readings.Fan(i), " rpm");
-    for (int i = 1; i <= 16; ++i) {
-        const std::optional<bool> state = InputState(readings.Input(i));
-        text += state ? Format("input %d: %s\n", i, *state ? "on" : "off")
-                      : Format("input %d: %s\n", i, Printable(readings.Input(i)).c_str());
-    }
+    for (const TReading& reading : Readings()) text += ReadingLine(reading, reading.Of(report.Readings));
     return text;
 }
 

@@ -14,8 +14,7 @@ namespace {
 constexpr size_t kMaxPasswordFileBytes = 4096;
 
 int32_t KeyNumber(const TMemIniFile& store, const std::string& place, const std::string& section,
-                  const std::string& key, int32_t fallback, int32_t lowest, int32_t highest) {
-    if (!store.HasKey(section, key)) return fallback;
+                  const std::string& key, int32_t lowest, int32_t highest) {
     const std::string text = store.ReadText(section, key, "");
     const std::optional<int32_t> value = TCustomIniFile::ParseNumber(text);
     if (!value || *value < lowest || *value > highest) {
@@ -25,6 +24,8 @@ int32_t KeyNumber(const TMemIniFile& store, const std::string& place, const std:
     return *value;
 }
 
+// The keys of the file over the window's defaults. The interval is the window's own (the
+// command has --every), so neither read nor checked.
 void ApplySettingsFile(const TPollCommandOptions& options, TUnitSettings& settings) {
     const std::string& fileName = options.SettingsFile;
     if (!platform::FileExists(fileName)) throw EPollUsageError("--settings: no such file: " + fileName);
@@ -38,20 +39,19 @@ void ApplySettingsFile(const TPollCommandOptions& options, TUnitSettings& settin
     }
     store->SetMatchCase(false);
     bool anyKey = false;
-    for (const char* key : {"IPV4", "Port", "UserName", "Pass", "Timeout", "RTimeout"}) {
-        anyKey = anyKey || store->HasKey(section, key);
+    for (const TUnitSettingKey& key : UnitSettingKeys()) {
+        if (key.Number == &TUnitSettings::Interval || !store->HasKey(section, key.Name)) continue;
+        anyKey = true;
+        if (key.Text == &TUnitSettings::Port) {
+            // The window keeps the port as text; here a bad one is an error rather than a silent 80.
+            settings.Port = std::to_string(KeyNumber(*store, place, section, key.Name, 1, 65535));
+        } else if (key.Text != nullptr) {
+            settings.*key.Text = store->ReadText(section, key.Name, "");
+        } else {
+            settings.*key.Number = KeyNumber(*store, place, section, key.Name, key.Lowest, key.Highest);
+        }
     }
     if (!anyKey) throw EPollUsageError(place + ": the section is missing or holds none of the unit's keys");
-
-    if (store->HasKey(section, "IPV4")) settings.Address = store->ReadText(section, "IPV4", "");
-    if (store->HasKey(section, "Port")) {
-        // The window keeps the port as text; here a bad one is an error rather than a silent 80.
-        settings.Port = KeyNumber(*store, place, section, "Port", settings.Port, 1, 65535);
-    }
-    if (store->HasKey(section, "UserName")) settings.UserName = store->ReadText(section, "UserName", "");
-    if (store->HasKey(section, "Pass")) settings.Password = store->ReadText(section, "Pass", "");
-    settings.ConnectTimeoutMs = KeyNumber(*store, place, section, "Timeout", 2, 0, 600) * 1000;
-    settings.ReadTimeoutMs = KeyNumber(*store, place, section, "RTimeout", 10, 0, 600) * 1000;
 }
 
 std::string PasswordFromFile(const std::string& fileName) {
@@ -71,14 +71,16 @@ std::optional<std::string> ProcessEnvironment(const std::string& name) {
     return std::string(value);
 }
 
-TUnitSettings ResolveUnitSettings(const TPollCommandOptions& options, const TEnvironmentLookup& environment) {
+TUnitTarget ResolveUnitTarget(const TPollCommandOptions& options, const TEnvironmentLookup& environment) {
     TUnitSettings settings;
+    // The window's default address is a stand-in for the user's own unit: never polled unasked.
+    settings.Address.clear();
     if (!options.SettingsFile.empty()) ApplySettingsFile(options, settings);
     if (options.Address) settings.Address = *options.Address;
-    if (options.Port) settings.Port = *options.Port;
+    if (options.Port) settings.Port = std::to_string(*options.Port);
     if (options.User) settings.UserName = *options.User;
-    if (options.ConnectTimeoutSeconds) settings.ConnectTimeoutMs = *options.ConnectTimeoutSeconds * 1000;
-    if (options.ReadTimeoutSeconds) settings.ReadTimeoutMs = *options.ReadTimeoutSeconds * 1000;
+    if (options.ConnectTimeoutSeconds) settings.ConnectTimeout = *options.ConnectTimeoutSeconds;
+    if (options.ReadTimeoutSeconds) settings.ReadTimeout = *options.ReadTimeoutSeconds;
     if (!options.PasswordFile.empty()) {
         settings.Password = PasswordFromFile(options.PasswordFile);
     } else if (const std::optional<std::string> fromEnvironment = environment("QUORVANE_PASSWORD")) {
@@ -89,7 +91,7 @@ TUnitSettings ResolveUnitSettings(const TPollCommandOptions& options, const TEnv
                                   ? "no unit address: give --address ADDR or --settings FILE"
                                   : "settings file " + options.SettingsFile + ": key IPV4: no unit address (or give --address)");
     }
-    return settings;
+    return settings.Target();
 }
 
 }  // namespace quorvane

@@ -34,8 +34,7 @@ TAlarmRules LoadRules() {
 }  // namespace
 
 TAlarmMonitor::TAlarmMonitor(TForm1& form) : form_(form), evaluator_(LoadRules()) {
-    boxes_ = {form.Memo10, form.Memo11, form.Memo12, form.Memo4, form.Memo5,
-              form.Memo6,  form.Memo7,  form.Memo8,  form.Memo9};
+    boxes_ = form.ValueBoxes;
     for (size_t row = 0; row < boxes_.size(); ++row) normalPalettes_[row] = boxes_[row]->palette();
 
     page_ = new TAlarmsPage(evaluator_.Rules());
@@ -101,7 +100,7 @@ void TAlarmMonitor::NotificationFailed(const std::string& reason) {
 }
 
 void TAlarmMonitor::ShowState() {
-    for (int row = 0; row < kAlarmReadingCount; ++row) {
+    for (int row = 0; row < kAnalogueReadingCount; ++row) {
         QLineEdit* box = boxes_[static_cast<size_t>(row)];
         QPalette palette = normalPalettes_[static_cast<size_t>(row)];
         const bool alarmed = evaluator_.ReadingAlarmed(row);

@@ -50,8 +50,8 @@ private:
     platform::TDesktopNotifier notifier_;
     std::unique_ptr<TAlarmTray> tray_;
     TAlarmsPage* page_ = nullptr;  // owned by the window's page control
-    std::array<QLineEdit*, kAlarmReadingCount> boxes_{};
-    std::array<QPalette, kAlarmReadingCount> normalPalettes_;
+    std::array<QLineEdit*, kAnalogueReadingCount> boxes_{};
+    std::array<QPalette, kAnalogueReadingCount> normalPalettes_;
     std::vector<TAlarmEvent> latest_;
     std::string unitAddress_;
     QString lastPoll_;

@@ -68,9 +68,10 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
         grid->addWidget(new QLabel(QString::fromLatin1(headers[column]), table), line, column);
     }
     ++line;
-    for (int row = 0; row < kAlarmReadingCount; ++row, ++line) {
+    for (int row = 0; row < kAnalogueReadingCount; ++row, ++line) {
         const TReadingLimits& limits = rules_.Readings[static_cast<size_t>(row)];
-        const QString label = Utf8(AlarmReadingLabel(row));
+        const TReading& reading = Readings()[static_cast<size_t>(row)];
+        const QString label = Utf8(reading.Label());
         Row& controls = rows_[static_cast<size_t>(row)];
         controls.on = new QCheckBox(table);
         controls.on->setChecked(limits.Enabled);
@@ -80,7 +81,7 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
         controls.reason = new QLabel(table);
         controls.reason->setStyleSheet(QStringLiteral("color: #c00000;"));
         grid->addWidget(controls.on, line, 0);
-        grid->addWidget(new QLabel(label + QStringLiteral(" (") + Utf8(AlarmReadingUnit(row)) + ')', table), line, 1);
+        grid->addWidget(new QLabel(label + QStringLiteral(" (") + Utf8(reading.Group->Unit) + ')', table), line, 1);
         grid->addWidget(controls.low, line, 2);
         grid->addWidget(controls.high, line, 3);
         grid->addWidget(controls.reason, line, 4);
@@ -120,14 +121,15 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
     inputs->setVerticalSpacing(1);
     const QStringList watches = {QStringLiteral("-"), QStringLiteral("on change"), QStringLiteral("when on"),
                                  QStringLiteral("when off")};
-    for (int index = 0; index < kAlarmInputCount; ++index) {
+    for (int index = 0; index < kInputCount; ++index) {
         const int at = index / 2;
         const int left = index % 2 == 0 ? 0 : 2;
         auto* combo = new QComboBox(table);
         combo->addItems(watches);
         combo->setCurrentIndex(static_cast<int>(rules_.Inputs[static_cast<size_t>(index)]));
-        combo->setAccessibleName(QStringLiteral("Input %1 alarm").arg(index + 1));
-        inputs->addWidget(new QLabel(QStringLiteral("Input %1").arg(index + 1), table), at, left);
+        const QString label = Utf8(ReadingOf(TReadingGroup::Input, index + 1).Label());
+        combo->setAccessibleName(label + QStringLiteral(" alarm"));
+        inputs->addWidget(new QLabel(label, table), at, left);
         inputs->addWidget(combo, at, left + 1);
         InputWatch[static_cast<size_t>(index)] = combo;
         connect(combo, &QComboBox::activated, this, [this, index](int chosen) {

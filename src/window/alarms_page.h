@@ -38,7 +38,7 @@ public:
     QLabel* RowReason(int row) const { return rows_.at(static_cast<size_t>(row)).reason; }
     QCheckBox* SilenceSwitch = nullptr;
     QSpinBox* SilencePolls = nullptr;
-    std::array<QComboBox*, kAlarmInputCount> InputWatch{};
+    std::array<QComboBox*, kInputCount> InputWatch{};
     QPushButton* TestButton = nullptr;
     QLabel* ActiveLabel = nullptr;
 
@@ -53,7 +53,7 @@ private:
     void Commit(const TAlarmRules& rules);
 
     TAlarmRules rules_;
-    std::array<Row, kAlarmReadingCount> rows_{};
+    std::array<Row, kAnalogueReadingCount> rows_{};
     RulesHandler onRulesChanged_;
     std::function<void()> onTest_;
 };

@@ -3,12 +3,15 @@
 #include <QColor>
 #include <QMainWindow>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "monitor/poll_outcome.h"
+#include "monitor/readings.h"
+#include "monitor/unit_target.h"
 #include "platform/gui/box_bytes.h"
 #include "platform/gui/gui_timer.h"
 #include "platform/gui/static_text.h"
@@ -51,10 +54,11 @@ extern const char* const UnitMakerHomePage;
 // the readings, the counters and the result of the last poll.
 class TForm1 : public QMainWindow {
 public:
-    // The poll the window runs; PollStatusOutcome unless a test puts another in its place.
-    using PollFunction = std::function<TPollOutcome(const std::string& host, const std::string& userName,
-                                               const std::string& password, int32_t port,
-                                               int32_t connectTimeout, int32_t readTimeout)>;
+    static constexpr const char* Caption = "Quorvane Ver.0.1";
+
+    // The poll the window runs; PollUnit unless a test puts another in its place. The window
+    // applies its result to the reading record and the counters.
+    using PollFunction = std::function<TPollResult(const TUnitTarget& target)>;
 
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
@@ -76,7 +80,7 @@ public:
     // Shows a line in the reason panel (and as its accessible description).
     void ShowNotice(const QString& text);
 
-    // Lime for an input reading that is the integer 1, silver for anything else.
+    // Lime for an input that is on (InputOn), silver for one that is off or in no known state.
     static QColor LampColor(const std::string& text);
 
     // Controls, named as the window's components.
@@ -122,6 +126,8 @@ public:
     QLineEdit* Memo7 = nullptr;
     QLineEdit* Memo8 = nullptr;
     QLineEdit* Memo9 = nullptr;
+    // The nine value boxes in catalogue order: Memo10..12 (Temp), Memo4..6 (Fan), Memo7..9 (Volt).
+    std::array<QLineEdit*, kAnalogueReadingCount> ValueBoxes{};
     QLabel* StatusBar1Panel = nullptr;
     // Why the last poll failed, when the last good one was, and one-off notices of the parts
     // beside the poll (history, notifications); empty until there is something to say.
@@ -134,11 +140,17 @@ public:
     std::unique_ptr<TAlarmMonitor> Alarms;
 
 private:
+    // Creates every control with its initial value (form1_controls.cpp).
     void BuildControls();
     void PollCycle();
     bool OpenURL(const std::string& url);
     void LoadSettings();
     void SaveSettings();
+    // The unit's settings as the controls hold them (the interval only when asked for), and
+    // the control of each settings key.
+    TUnitSettings ShownSettings(bool withInterval = true) const;
+    QLineEdit* SettingBox(const TUnitSettingKey& key) const;
+    platform::TUpDown* SettingSpinner(const TUnitSettingKey& key) const;
     void ShowLamp(int index, const std::string& reading);
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -21,11 +21,15 @@ namespace quorvane {
 
 namespace {
 
+static_assert(static_cast<int>(THistoryGroup::Temperatures) == static_cast<int>(TReadingGroup::Temp) &&
+              static_cast<int>(THistoryGroup::FanSpeeds) == static_cast<int>(TReadingGroup::Fan) &&
+              static_cast<int>(THistoryGroup::Voltages) == static_cast<int>(TReadingGroup::Volt) &&
+              static_cast<int>(THistoryGroup::Inputs) == static_cast<int>(TReadingGroup::Input));
 const THistoryGroupInfo kGroups[kHistoryGroupCount] = {
-    {"Temperatures", "Temperatures", "\xC2\xB0""C", kHistoryTempField, 3, false, false},
-    {"Fan speeds", "FanSpeeds", "rpm", kHistoryFanField, 3, true, false},
-    {"Voltages", "Voltages", "V", kHistoryVoltField, 3, false, false},
-    {"Inputs", "Inputs", "", kHistoryInputField, 16, false, true},
+    {&ReadingGroup(TReadingGroup::Temp), "Temperatures", false, false},
+    {&ReadingGroup(TReadingGroup::Fan), "Fan speeds", true, false},
+    {&ReadingGroup(TReadingGroup::Volt), "Voltages", false, false},
+    {&ReadingGroup(TReadingGroup::Input), "Inputs", false, true},
 };
 
 constexpr double kMarkSize = 10;     // failed polls and alarm events: big enough to hit
@@ -39,13 +43,9 @@ int64_t WallClockMs() {
         .count();
 }
 
-THistoryGroup GroupOfField(int field) {
-    for (int group = 0; group < kHistoryGroupCount; ++group) {
-        if (field >= kGroups[group].FirstField && field < kGroups[group].FirstField + kGroups[group].FieldCount)
-            return static_cast<THistoryGroup>(group);
-    }
-    return THistoryGroup::Inputs;
-}
+const TReading& ReadingAt(int field) { return Readings().at(static_cast<size_t>(field)); }
+
+THistoryGroup GroupOfField(int field) { return static_cast<THistoryGroup>(ReadingAt(field).Group->Group); }
 
 // The desktop's time format, with seconds or without ("HH:mm" <-> "HH:mm:ss").
 QString TimeFormat(bool seconds) {
@@ -110,20 +110,9 @@ QString HistoryTimeFormat() { return QLocale::system().dateFormat(QLocale::Short
 
 const THistoryGroupInfo& HistoryGroupInfo(THistoryGroup group) { return kGroups[static_cast<int>(group)]; }
 
-QString HistorySeriesLabel(int field) {
-    static const std::vector<QString> labels = [] {
-        std::vector<QString> made;
-        for (int i = 0; i < kHistoryFieldCount; ++i) {
-            const std::string& name = HistoryFieldName(i);
-            const size_t digit = name.find_first_of("0123456789");
-            made.push_back(QString::fromStdString(name.substr(0, digit) + " " + name.substr(digit)));
-        }
-        return made;
-    }();
-    return labels.at(static_cast<size_t>(field));
-}
+QString HistorySeriesLabel(int field) { return QString::fromStdString(ReadingAt(field).Label()); }
 
-QString HistoryUnit(int field) { return QString::fromUtf8(HistoryGroupInfo(GroupOfField(field)).Unit); }
+QString HistoryUnit(int field) { return QString::fromUtf8(ReadingAt(field).Group->Unit); }
 
 THistoryChart::THistoryChart(QWidget* parent) : QWidget(parent), hidden_(kHistoryFieldCount, false) {
     static const bool factoryInstalled = [] {
@@ -144,10 +133,9 @@ void THistoryChart::SetGroups(const std::vector<THistoryGroup>& groups) {
     for (THistoryGroup group : groups) {
         TLane lane;
         lane.Group = group;
-        const THistoryGroupInfo& info = HistoryGroupInfo(group);
-        for (int i = 0; i < info.FieldCount; ++i) {
+        for (const TReading& reading : ReadingsOf(HistoryGroupInfo(group).Readings->Group)) {
             TSeries series;
-            series.Field = info.FirstField + i;
+            series.Field = reading.Index;
             series.Visible = !hidden_[static_cast<size_t>(series.Field)];
             lane.Series.push_back(series);
         }
@@ -280,9 +268,10 @@ void THistoryChart::Load() {
                 high = std::max(high.value_or(column.Max), column.Max);
             }
             if (!rules || !series.Visible) continue;
-            for (int row = 0; row < kAlarmReadingCount; ++row) {
-                const TReadingLimits& limits = rules->Readings[static_cast<size_t>(row)];
-                if (AlarmReadingKey(row) != HistoryFieldName(series.Field) || !limits.Watched()) continue;
+            // The analogue readings' rules are numbered by their catalogue index.
+            if (series.Field < kAnalogueReadingCount) {
+                const TReadingLimits& limits = rules->Readings[static_cast<size_t>(series.Field)];
+                if (!limits.Watched()) continue;
                 if (limits.Low) lane.Limits.push_back({series.Field, limits.Low->Value, false, QString::fromStdString(limits.Low->Text)});
                 if (limits.High) lane.Limits.push_back({series.Field, limits.High->Value, true, QString::fromStdString(limits.High->Text)});
             }
@@ -461,7 +450,7 @@ const THistoryMark* THistoryChart::MarkAt(const QPointF& point) const {
 
 QString THistoryChart::LaneTitle(const TLane& lane) {
     const THistoryGroupInfo& info = HistoryGroupInfo(lane.Group);
-    const QString unit = QString::fromUtf8(info.Unit);
+    const QString unit = QString::fromUtf8(info.Readings->Unit);
     return QString::fromUtf8(info.Title) + (unit.isEmpty() ? QString() : QStringLiteral(" (") + unit + QLatin1Char(')'));
 }
 

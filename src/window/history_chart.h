@@ -14,18 +14,16 @@
 
 namespace quorvane {
 
-// The four groups of readings a chart can show, each as a lane of its own.
+// The four groups of readings a chart can show, each as a lane of its own, in the
+// catalogue's order.
 enum class THistoryGroup { Temperatures, FanSpeeds, Voltages, Inputs };
-constexpr int kHistoryGroupCount = 4;
+constexpr int kHistoryGroupCount = kReadingGroupCount;
 
 struct THistoryGroupInfo {
+    const TReadingGroupInfo* Readings;
     const char* Title;  // "Temperatures"
-    const char* Word;   // how the settings file names it
-    const char* Unit;   // UTF-8; empty for the inputs
-    int FirstField;
-    int FieldCount;
-    bool NonNegative;  // a fan turns no slower than standing still
-    bool Steps;        // on/off lanes that hold until the next poll
+    bool NonNegative;   // a fan turns no slower than standing still
+    bool Steps;         // on/off lanes that hold until the next poll
 };
 const THistoryGroupInfo& HistoryGroupInfo(THistoryGroup group);
 // "Temp 1", "Input 16".

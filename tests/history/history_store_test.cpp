@@ -83,7 +83,7 @@ TEST(HistoryStoreTest, ColumnExtremesMatchBruteForce) {
         const double value = static_cast<double>(static_cast<int64_t>(random() % 20001) - 10000) / 100;
         reading.Temp1 = random() % 10 == 0 ? "--" : std::to_string(value);
         store.Record(Good(atMs), reading);
-        samples.push_back({atMs, HistoryNumber(reading.Temp1)});
+        samples.push_back({atMs, ReadingNumber(reading.Temp1)});
     }
     struct Case { int64_t fromMs, toMs; int32_t columns; int64_t cellMs; };
     for (const Case& range : {Case{0, 3'600'000, 97, 1}, Case{day / 3, 10 * day, 53, 3'600'000}}) {
@@ -150,7 +150,7 @@ TEST(HistoryStoreTest, StatisticsMatchBruteForceAlsoAfterAnUpgrade) {
             const bool failed = random() % 25 == 0;
             store.Record(failed ? TPollOutcome{-1, false, "Read Timeout", atMs, 10} : Good(atMs), reading);
             Sample sample{atMs, failed, {}};
-            for (int i = 0; i < kHistoryFieldCount; ++i) sample.texts[i] = HistoryFieldText(reading, i);
+            for (int i = 0; i < kHistoryFieldCount; ++i) sample.texts[i] = Readings()[i].Of(reading);
             samples.push_back(sample);
         }
     }
@@ -161,7 +161,7 @@ TEST(HistoryStoreTest, StatisticsMatchBruteForceAlsoAfterAnUpgrade) {
             THistoryStatistics expected;
             double sum = 0;
             for (const Sample& sample : samples) {
-                const auto number = HistoryNumber(sample.texts[fields[f]]);
+                const auto number = ReadingValue(Readings()[fields[f]], sample.texts[fields[f]]);
                 if (sample.failed || !number || sample.atMs < fromMs || sample.atMs >= toMs) continue;
                 expected.Min = std::min(expected.Min.value_or(*number), *number);
                 expected.Max = std::max(expected.Max.value_or(*number), *number);

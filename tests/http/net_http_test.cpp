@@ -87,25 +87,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FramingCase{"ContentLength", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", "hello", 200},
         FramingCase{"BareLineFeeds", "HTTP/1.1 200 OK\nContent-Length: 3\n\nabc", "abc", 200},
-        FramingCase{"Chunked",
-                    "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n",
-                    "hello world", 200},
-        FramingCase{"ChunkSizeWithTextAfterABlank",
-                    "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5 junk\r\nhello\r\n0\r\n\r\n", "hello", 200},
-        FramingCase{"ChunkExtension",
-                    "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3;name=value\r\nabc\r\n0\r\n\r\n", "abc", 200},
-        FramingCase{"ChunkSizeNotHexEndsTheBody",
-                    "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n0\r\n\r\n", "", 200},
-        FramingCase{"ChunkSizeAllBitsEndsTheBody",
-                    "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFFF\r\nabc\r\n", "", 200},
-        FramingCase{"UntilClose", "HTTP/1.0 200 OK\r\nServer: x\r\n\r\nabc def", "abc def", 200},
         FramingCase{"MalformedLengthReadsUntilClose", "HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\nxyz", "xyz", 200},
         FramingCase{"ContinueThenOk",
                     "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
                     "ok", 200},
+        FramingCase{"EarlyHintsThenOk",
+                    "HTTP/1.1 103 Early Hints\r\nLink: </s.css>; rel=preload\r\n\r\n"
+                    "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
+                    "ok", 200},
         FramingCase{"NoContentSkipsItsLength", "HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\nhello", "", 204},
-        FramingCase{"ZeroLength", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\nleftover", "", 200},
-        FramingCase{"PeerClosesInsideAKnownLength", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc", "abc", 200},
         FramingCase{"FoldedHeaderLine", "HTTP/1.1 200 OK\r\nX-Long: a\r\n b\r\nContent-Length: 2\r\n\r\nhi", "hi",
                     200}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -170,6 +160,13 @@ TEST(ResponseSplitTest, PeerCloseBeforeAndAfterTheFirstHeaderLine) {
         }
         EXPECT_FALSE(exchange.client.IsOpen());
     }
+}
+
+TEST(ResponseSplitTest, UnaskedProtocolSwitchEndsTheExchangeAndTheConnection) {
+    MemoryExchange exchange("HTTP/1.1 101 Switching Protocols\r\nUpgrade: other\r\n\r\n" + Ok("not for us"));
+    exchange.io.SetCloseAtEnd(false);
+    EXPECT_THROW(exchange.client.Get(kUrl), ENetException);
+    EXPECT_FALSE(exchange.client.IsOpen());
 }
 
 TEST(ResponseSplitTest, SilentPeerRunsIntoTheReadLimitOnStatusLineAndBody) {
@@ -253,6 +250,21 @@ TEST(RequestHeadTest, VersionOneZeroAsksForKeepAliveRelativeUrlsResolveAndPortsA
     EXPECT_NE(sent.find("Connection: keep-alive\r\n"), std::string::npos);
     EXPECT_NE(sent.find("GET /a/c.cmd?x=1 HTTP/1.0\r\n"), std::string::npos);
     EXPECT_EQ(exchange.client.CurrentURL().Port, "81");
+}
+
+TEST(RequestHeadTest, HostCarriesTheDecimalPortTheConnectionUses) {
+    const std::pair<std::string, int32_t> ports[] = {{"+33337", 33337}, {"$8239", 0x8239}, {"0x8239", 0x8239}};
+    for (const auto& [text, number] : ports) {
+        MemoryExchange exchange(Ok("x"));
+        exchange.client.Get("http://127.0.0.1:" + text + "/a");
+        EXPECT_EQ(exchange.io.ConnectedPort(), number) << text;
+        EXPECT_NE(exchange.io.Sent().find("\r\nHost: 127.0.0.1:" + std::to_string(number) + "\r\n"),
+                  std::string::npos)
+            << text;
+    }
+    MemoryExchange eighty(Ok("x"));
+    eighty.client.Get("http://127.0.0.1:+80/a");
+    EXPECT_NE(eighty.io.Sent().find("\r\nHost: 127.0.0.1\r\n"), std::string::npos);
 }
 
 TEST(RequestHeadTest, MethodsNeedingVersionOneOneFailBeforeAnyByteIsSent) {
@@ -385,31 +397,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LimitCase{"TooManyHeaderLines", "HTTP/1.1 200 OK\r\n" + ManyLines(10001, "X: 1\r\n"),
                   "Response header block exceeds 10000 lines"},
-        LimitCase{"EndlessInterimAnswers", ManyLines(6000, "HTTP/1.1 100 Continue\r\n\r\n"),
+        LimitCase{"EndlessInterimAnswers",
+                  ManyLines(3000, "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\n\r\n"),
                   "Response header block exceeds 10000 lines"},
         LimitCase{"HeaderBlockTooLarge", "HTTP/1.1 200 OK\r\n" + ManyLines(70, "X: " + std::string(16000, 'a') + "\r\n"),
                   "Response header block exceeds 1048576 bytes"},
-        LimitCase{"AnnouncedLength", "HTTP/1.1 200 OK\r\nContent-Length: 1001\r\n\r\n",
-                  "Response body of 1001 bytes exceeds 1000 bytes"},
-        LimitCase{"StreamedUntilClose", "HTTP/1.1 200 OK\r\n\r\n" + std::string(1001, 'b'),
-                  "Response body exceeds 1000 bytes"},
-        LimitCase{"ChunksAddUp",
-                  "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1f4\r\n" + std::string(500, 'c') +
-                      "\r\n1f5\r\n",
-                  "Response body exceeds 1000 bytes"},
-        LimitCase{"HugeChunk", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7FFFFFFF\r\n",
-                  "Response body exceeds 1000 bytes"},
         LimitCase{"ErrorBodyToo", "HTTP/1.1 500 Oops\r\nContent-Length: 2147483647\r\n\r\n",
                   "Response body of 2147483647 bytes exceeds 1000 bytes"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ResponseLimitTest2, BodiesExactlyAtTheLimitPass) {
-    for (const std::string& framing : {std::string("Content-Length: 1000\r\n"), std::string()}) {
-        MemoryExchange exchange("HTTP/1.1 200 OK\r\n" + framing + "\r\n" + std::string(1000, 'x'));
-        exchange.client.MaxBodyBytes = 1000;
-        EXPECT_EQ(exchange.client.Get(kUrl).size(), 1000u);
-    }
-}
 
 TEST(ResponseLimitTest2, DefaultBodyLimitRefusesAnAnnouncementBeyondSixteenMebibytes) {
     MemoryExchange exchange("HTTP/1.1 200 OK\r\nContent-Length: 16777217\r\n\r\n");

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "monitor/sensor_poll.h"
 
 namespace quorvane {
@@ -23,17 +28,44 @@ protected:
     TReadingRecord reading_;
 };
 
-TEST_F(AlarmEvaluatorTest, LowLimitOfZeroEndsOneStepOfTheLastDigitAbove) {
+// A limit on one reading and the readings of successive polls, each with the events it gives.
+struct HysteresisCase {
+    const char* name;
+    int row;
+    const char* low;
+    const char* high;
+    std::vector<std::pair<const char*, const char*>> polls;
+};
+
+void PrintTo(const HysteresisCase& row, std::ostream* out) { *out << row.name; }
+
+class AlarmHysteresisTest : public AlarmEvaluatorTest, public ::testing::WithParamInterface<HysteresisCase> {};
+
+TEST_P(AlarmHysteresisTest, AnAlarmStartsBeyondTheLimitAndEndsOnlyBackInsideItsBand) {
+    const HysteresisCase& row = GetParam();
     TAlarmRules rules;
-    ParseReadingLimits("0", "", rules.Readings[6]);  // Volt 1
+    ASSERT_EQ(ParseReadingLimits(row.low, row.high, rules.Readings[static_cast<size_t>(row.row)]), "");
     TAlarmEvaluator evaluator(rules);
-    reading_.Volt1 = "-0.1";
-    EXPECT_EQ(Poll(evaluator), "+Volt1Low");
-    reading_.Volt1 = "0.0";
-    EXPECT_EQ(Poll(evaluator), "");
-    reading_.Volt1 = "0.1";
-    EXPECT_EQ(Poll(evaluator), "-Volt1Low");
+    for (const auto& [value, events] : row.polls) {
+        for (int i = 1; i <= 3; ++i) reading_.Temp(i) = reading_.Fan(i) = reading_.Volt(i) = value;
+        EXPECT_EQ(Poll(evaluator), events) << "reading " << value;
+    }
 }
+
+// Every analogue reading reads the value; only the row's limit is set (0 Temp 1, 1 Temp 2,
+// 3 Fan 1, 6 Volt 1).
+INSTANTIATE_TEST_SUITE_P(
+    Limits, AlarmHysteresisTest,
+    ::testing::Values(
+        HysteresisCase{"HighEndsTwoPercentBelow", 1, "", "45",
+                       {{"45", ""}, {"45.5", "+Temp2High"}, {"44.15", ""}, {"n/a", ""}, {"44.05", "-Temp2High"}}},
+        HysteresisCase{"LowOfZeroEndsOneStepOfTheLastDigitAbove", 6, "0", "",
+                       {{"-0.1", "+Volt1Low"}, {"0.0", ""}, {"0.1", "-Volt1Low"}}},
+        HysteresisCase{"NegativeLimitTakesTwoPercentOfItsSize", 0, "-10", "",
+                       {{"-10.5", "+Temp1Low"}, {"-9.9", ""}, {"-9.7", "-Temp1Low"}}},
+        HysteresisCase{"FlickerByOneDigitOnTheLimitAlarmsOnce", 3, "", "1000",
+                       {{"1001", "+Fan1High"}, {"999", ""}, {"1001", ""}, {"980", "-Fan1High"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AlarmEvaluatorTest, InputsReportChangesAndStates) {
     TAlarmRules rules;

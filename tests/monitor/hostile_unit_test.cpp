@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/scripted_sensor_unit.h"
 #include "support/scripted_server.h"
 
 // A unit on a factory network may be broken, half-configured or hostile. Whatever it sends,
@@ -37,42 +38,16 @@ std::string TempValue(int generation, int i) { return std::to_string(generation 
 std::string FanValue(int generation, int i) { return std::to_string(generation * 1000 + i); }
 std::string InputValue(int generation, int i) { return (i + generation) % 2 == 0 ? "1" : "0"; }
 
-std::string BodyFor(const std::string& head, int generation) {
-    std::string items;
-    auto group = [&](const char* letter, int count, std::string (*value)(int, int)) {
-        for (int i = 1; i <= count; ++i) {
-            items += (i > 1 ? "," : "") + std::string(letter) + std::to_string(i) + ":" + value(generation, i);
-        }
+testing::SensorBodies Bodies(int generation) {
+    auto reading = [generation](std::string (*value)(int, int)) {
+        return [generation, value](int i) { return value(generation, i); };
     };
-    if (head.find("cmd=GetVolt ") != std::string::npos) {
-        group("V", 3, VoltValue);
-    } else if (head.find("cmd=GetTemp ") != std::string::npos) {
-        group("T", 3, TempValue);
-    } else if (head.find("cmd=GetFan ") != std::string::npos) {
-        group("F", 3, FanValue);
-    } else {
-        items = "Input:";
-        group("I", 16, InputValue);
-    }
-    return "<html>" + items + "</html>";
-}
-
-std::string GoodAnswer(const std::string& head, int generation) {
-    const std::string body = BodyFor(head, generation);
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    return {testing::SensorGroupBody('V', 3, reading(VoltValue)), testing::SensorGroupBody('T', 3, reading(TempValue)),
+            testing::SensorGroupBody('F', 3, reading(FanValue)), testing::SensorGroupBody('I', 16, reading(InputValue))};
 }
 
 // Answers the whole poll on one connection and keeps it open.
-ScriptedServer::Script GoodUnit(int generation) {
-    return [generation](ScriptedPeer& peer) {
-        for (int i = 0; i < 4; ++i) {
-            const std::string head = peer.ReceiveUntil();
-            if (head.empty()) return;
-            peer.Send(GoodAnswer(head, generation));
-        }
-        peer.WaitForClose(3000ms);
-    };
-}
+ScriptedServer::Script GoodUnit(int generation) { return testing::KeepAliveSensorUnit(Bodies(generation), 4, 3000ms); }
 
 enum class Group { Volt, Temp, Fan, Input };
 
@@ -209,8 +184,6 @@ void RedirectLoop(ScriptedPeer& peer) {
     }
 }
 
-void Silence(ScriptedPeer& peer) { peer.WaitForClose(6000ms); }
-
 // A body well inside the client's size limit, made only of item separators: split into the
 // answer list, every byte becomes an item of its own, some seventy times the body's size. The
 // unit's answers are a few hundred bytes; a poll has no reason to take more.
@@ -256,8 +229,8 @@ std::vector<HostileCase> HostileCases() {
         {"TwoMegabytesOfCommas", CommaFlood, 200},
         {"UnauthorizedLoop", UnauthorizedLoop, 401},
         {"RedirectLoop", RedirectLoop, 302},
-        {"AcceptThenSilence", Silence, -1},
-        {"SilenceAfterTwoAnswers", Silence, 200, 2},
+        {"AcceptThenSilence", testing::SilentPeer(6000ms), -1},
+        {"SilenceAfterTwoAnswers", testing::SilentPeer(6000ms), 200, 2},
     };
 }
 
@@ -318,13 +291,13 @@ TEST_P(HostileUnitTest, PollFailsOnceWithinBoundsAndTheNextPollSucceeds) {
         for (int i = 0; i < goodFirst; ++i) {
             const std::string head = peer.ReceiveUntil();
             if (head.empty()) return;
-            peer.Send(GoodAnswer(head, 2));
+            peer.Send(testing::SensorAnswer(Bodies(2).For(head)));
         }
         if (peer.ReceiveUntil().empty()) return;
         behaviour(peer);
     };
     // Spare scripts catch a client that wrongly reconnects, so it shows in Accepted().
-    ScriptedServer hostile({script, Silence, Silence}, 20s);
+    ScriptedServer hostile({script, testing::SilentPeer(6000ms), testing::SilentPeer(6000ms)}, 20s);
 
     const bool peakKnown = ResetPeak();
     const int64_t before = StatusKib("VmRSS:");

@@ -17,14 +17,20 @@
 
 #include "tcp/net_exception.h"
 
+#include "support/scripted_sensor_unit.h"
 #include "support/scripted_server.h"
 #include "support/unit_sim_process.h"
+#include "support/unused_port.h"
 
 namespace quorvane {
 namespace {
 
+using testing::ClosingSensorUnit;
+using testing::KeepAliveSensorUnit;
 using testing::ScriptedPeer;
 using testing::ScriptedServer;
+using testing::SensorAnswer;
+using testing::SensorBodies;
 using testing::UnitSimProcess;
 using namespace std::chrono_literals;
 
@@ -34,55 +40,6 @@ std::string Head(const std::string& command, uint16_t port, const std::string& a
     return "GET /Set.cmd?cmd=" + command + " HTTP/1.1\r\n" + "Host: 127.0.0.1:" + std::to_string(port) + "\r\n" +
            "Accept: text/html, */*\r\n" + "User-Agent: Mozilla/3.0 (compatible; Quorvane Net Library)\r\n" +
            "Authorization: Basic " + authorization + "\r\n\r\n";
-}
-
-std::string BodyFor(const std::string& head) {
-    if (head.find("cmd=GetVolt ") != std::string::npos) return "<html>V1:12.0,V2:5.0,V3:3.3</html>";
-    if (head.find("cmd=GetTemp ") != std::string::npos) return "<html>T1:35.5,T2:28.0,T3:41.9</html>";
-    if (head.find("cmd=GetFan ") != std::string::npos) return "<html>F1:2400,f2:950,F3:3000</html>";
-    std::string body = "<html>Input:";
-    for (int i = 1; i <= 16; ++i) body += (i > 1 ? ",I" : "I") + std::to_string(i) + ":" + (i % 3 == 0 ? "1" : "0");
-    return body + "</html>";
-}
-
-std::string Answer(const std::string& body, const std::string& extraHeaders = "") {
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extraHeaders + "\r\n" +
-           body;
-}
-
-// A unit that answers `count` requests on one connection and keeps it open.
-ScriptedServer::Script KeepAliveUnit(int count) {
-    return [count](ScriptedPeer& peer) {
-        for (int i = 0; i < count; ++i) {
-            const std::string head = peer.ReceiveUntil();
-            if (head.empty()) return;
-            peer.Send(Answer(BodyFor(head)));
-        }
-        peer.WaitForClose(2000ms);
-    };
-}
-
-// A unit that answers one request and closes.
-ScriptedServer::Script OneAnswerUnit(const std::string& extraHeaders = "Connection: close\r\n") {
-    return [extraHeaders](ScriptedPeer& peer) {
-        const std::string head = peer.ReceiveUntil();
-        if (head.empty()) return;
-        peer.Send(Answer(BodyFor(head), extraHeaders));
-        peer.Close();
-    };
-}
-
-// A loopback port where nothing listens (bound once, then released).
-uint16_t UnusedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 class PollStatusTest : public ::testing::Test {
@@ -104,7 +61,7 @@ protected:
 };
 
 TEST_F(PollStatusTest, KeepAliveUnitGetsFourExactHeadsOnTheOneConnectionThePollOpened) {
-    ScriptedServer server({KeepAliveUnit(4)});
+    ScriptedServer server({KeepAliveSensorUnit()});
     EXPECT_EQ(Poll(server.Port()), 200);
     server.Stop();
 
@@ -126,7 +83,7 @@ TEST_F(PollStatusTest, KeepAliveUnitGetsFourExactHeadsOnTheOneConnectionThePollO
 }
 
 TEST_F(PollStatusTest, UnitThatClosesAfterEachAnswerSeesOneConnectionPerRequest) {
-    ScriptedServer server({OneAnswerUnit(), OneAnswerUnit(), OneAnswerUnit(), OneAnswerUnit()});
+    ScriptedServer server(ClosingSensorUnit());
     EXPECT_EQ(Poll(server.Port()), 200);
     server.Stop();
     EXPECT_EQ(server.Accepted(), 4);
@@ -138,7 +95,7 @@ TEST_F(PollStatusTest, BodiesDelimitedByTheCloseMakeThePollReconnect) {
     auto untilClose = [](ScriptedPeer& peer) {
         const std::string head = peer.ReceiveUntil();
         if (head.empty()) return;
-        peer.Send("HTTP/1.1 200 OK\r\n\r\n" + BodyFor(head));
+        peer.Send("HTTP/1.1 200 OK\r\n\r\n" + SensorBodies{}.For(head));
         peer.Close();
     };
     ScriptedServer server({untilClose, untilClose, untilClose, untilClose});
@@ -159,7 +116,7 @@ struct CredentialsCase {
 class PollCredentialsTest : public PollStatusTest, public ::testing::WithParamInterface<CredentialsCase> {};
 
 TEST_P(PollCredentialsTest, EveryRequestGoesToTheConfiguredUnitWithTheCredentialsWhole) {
-    ScriptedServer server({KeepAliveUnit(4)});
+    ScriptedServer server({KeepAliveSensorUnit()});
     EXPECT_EQ(PollStatus("127.0.0.1", GetParam().userName, GetParam().password, server.Port(), 2000, 2000), 200);
     server.Stop();
     ASSERT_EQ(server.Accepted(), 1);
@@ -198,24 +155,26 @@ TEST_F(PollStatusTest, ReconnectToAUnitThatStopsAcceptingEndsAtTheConnectLimit) 
             ScriptedPeer peer(::accept(listener, nullptr, nullptr), until);
             const int filler = ::socket(AF_INET, SOCK_STREAM, 0);
             ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
-            peer.Send(Answer(BodyFor(peer.ReceiveUntil()), "Connection: close\r\n"));
+            peer.Send(SensorAnswer(SensorBodies{}.For(peer.ReceiveUntil()), "Connection: close\r\n"));
             peer.Close();
             while (!pollDone && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(20ms);
             ::close(filler);
         }
         ::close(listener);
     });
-    std::exception_ptr failure;
-    PollStatusCapturing("127.0.0.1", "admin", "57203941", ntohs(address.sin_port), 300, 2000, failure);
+    const TPollResult result = PollUnit(TUnitTarget{"127.0.0.1", ntohs(address.sin_port), "admin", "57203941", 300, 2000});
     pollDone = true;
     unit.join();
-    EXPECT_EQ(Reading.Volt1, "12.0");
-    EXPECT_EQ(ErrorsAdded(), 1);
-    EXPECT_THROW(std::rethrow_exception(failure), ENetConnectTimeout);
+    EXPECT_TRUE(result.Started && result.Failed);
+    EXPECT_EQ(result.Readings.Volt1, "12.0");
+    TReadingSet volts;
+    for (const TReading& reading : ReadingsOf(TReadingGroup::Volt)) volts.set(static_cast<size_t>(reading.Index));
+    EXPECT_EQ(result.Reached, volts) << "only the group that was answered";
+    EXPECT_THROW(std::rethrow_exception(result.Failure), ENetConnectTimeout);
 }
 
 TEST_F(PollStatusTest, NothingListeningCountsOneErrorAndGivesMinusOne) {
-    EXPECT_EQ(Poll(UnusedPort()), -1);
+    EXPECT_EQ(Poll(testing::UnusedLoopbackPort()), -1);
     EXPECT_EQ(PollsAdded(), 1);
     EXPECT_EQ(ErrorsAdded(), 1);
 }
@@ -224,7 +183,7 @@ TEST_F(PollStatusTest, AnswerOfOnlyOkFailsTheFirstGroupButKeepsTheStatus) {
     Reading.Volt1 = "old";
     ScriptedServer server({[](ScriptedPeer& peer) {
         peer.ReceiveUntil();
-        peer.Send(Answer("OK"));
+        peer.Send(SensorAnswer("OK"));
         peer.WaitForClose(2000ms);
     }});
     EXPECT_EQ(Poll(server.Port()), 200);
@@ -236,7 +195,7 @@ TEST_F(PollStatusTest, FailureInALaterGroupKeepsTheGroupsBeforeIt) {
     ScriptedServer server({[](ScriptedPeer& peer) {
         for (int i = 0; i < 3; ++i) {
             const std::string head = peer.ReceiveUntil();
-            peer.Send(i < 2 ? Answer(BodyFor(head)) : Answer("<html>F1:1</html>"));
+            peer.Send(SensorAnswer(i < 2 ? SensorBodies{}.For(head) : "<html>F1:1</html>"));
         }
         peer.WaitForClose(2000ms);
     }});
@@ -277,7 +236,7 @@ TEST_F(PollStatusTest, HostileHeaderFloodFailsOnceAndTheNextPollSucceeds) {
     EXPECT_EQ(ErrorsAdded(), 1);
     EXPECT_EQ(Reading.Volt1, "kept");
 
-    ScriptedServer good({KeepAliveUnit(4)});
+    ScriptedServer good({KeepAliveSensorUnit()});
     EXPECT_EQ(Poll(good.Port()), 200);
     EXPECT_EQ(ErrorsAdded(), 1);
     EXPECT_EQ(Reading.Volt1, "12.0");

@@ -10,6 +10,8 @@
 #include "rtl/exception.h"
 #include "text/string_list.h"
 
+#include "support/scripted_sensor_unit.h"
+
 namespace quorvane {
 namespace {
 
@@ -88,37 +90,64 @@ INSTANTIATE_TEST_SUITE_P(Items, StripPrefixTest,
 // Group parsers
 // ---------------------------------------------------------------------------------------------
 
-TEST(ParseGroupsTest, VoltTempFanFillTheirGroupsByPosition) {
-    TReadingRecord record;
-    TStringList answer;
-    answer.SplitCommaText("<html>V1:12.0,V2:5.0,V3:3.3</html>");
-    ParseVolt(answer, record);
-    answer.SplitCommaText("<html>T1:35.1,t2:28.0,T3:42.5,T4:99</html>");
-    ParseTemp(answer, record);
-    // Items are taken by position, not by prefix: a swapped prefix stays in the value.
-    answer.SplitCommaText("<html>F2:950,F1:1200,f3:3000</html>");
-    ParseFan(answer, record);
+enum class Group { Volt, Temp, Fan, Input };
 
-    EXPECT_EQ(record.Volt1, "12.0");
-    EXPECT_EQ(record.Volt2, "5.0");
-    EXPECT_EQ(record.Volt3, "3.3");
-    EXPECT_EQ(record.Temp1, "35.1");
-    EXPECT_EQ(record.Temp2, "28.0");
-    EXPECT_EQ(record.Temp3, "42.5");
-    EXPECT_EQ(record.Fan1, "F2:950");
-    EXPECT_EQ(record.Fan2, "F1:1200");
-    EXPECT_EQ(record.Fan3, "3000");
+void Parse(Group group, TStringList& answer, TReadingRecord& record) {
+    switch (group) {
+        case Group::Volt: return ParseVolt(answer, record);
+        case Group::Temp: return ParseTemp(answer, record);
+        case Group::Fan: return ParseFan(answer, record);
+        case Group::Input: return ParseInput(answer, record);
+    }
 }
 
-TEST(ParseGroupsTest, SpaceInsideAnItemShiftsTheValues) {
+std::vector<std::string> Fields(TReadingRecord& record, Group group) {
+    std::vector<std::string> fields;
+    for (int i = 1; i <= (group == Group::Input ? 16 : 3); ++i) {
+        fields.push_back(group == Group::Volt   ? record.Volt(i)
+                         : group == Group::Temp ? record.Temp(i)
+                         : group == Group::Fan  ? record.Fan(i)
+                                                : record.Input(i));
+    }
+    return fields;
+}
+
+struct ParseCase {
+    const char* name;
+    Group group;
+    std::string body;
+    std::vector<std::string> fields;  // the group's fields afterwards, in order
+};
+
+class ParseGroupTest : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseGroupTest, FillsTheGroupByPosition) {
     TReadingRecord record;
     TStringList answer;
-    answer.SplitCommaText("<html>V1: 12.0,V2:5,V3:3</html>");
-    ParseVolt(answer, record);
-    EXPECT_EQ(record.Volt1, "");
-    EXPECT_EQ(record.Volt2, "12.0");
-    EXPECT_EQ(record.Volt3, "V2:5");
+    answer.SplitCommaText(GetParam().body);
+    Parse(GetParam().group, answer, record);
+    EXPECT_EQ(Fields(record, GetParam().group), GetParam().fields);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ParseGroupTest,
+    ::testing::Values(
+        ParseCase{"Volts", Group::Volt, "<html>V1:12.0,V2:5.0,V3:3.3</html>", {"12.0", "5.0", "3.3"}},
+        ParseCase{"LowerCasePrefixAndAnItemTooMany", Group::Temp, "<html>T1:35.1,t2:28.0,T3:42.5,T4:99</html>",
+                  {"35.1", "28.0", "42.5"}},
+        // Items are taken by position, not by prefix: a swapped prefix stays in the value.
+        ParseCase{"SwappedPrefixesStayInTheValues", Group::Fan, "<html>F2:950,F1:1200,f3:3000</html>",
+                  {"F2:950", "F1:1200", "3000"}},
+        ParseCase{"SpaceInsideAnItemShiftsTheValues", Group::Volt, "<html>V1: 12.0,V2:5,V3:3</html>",
+                  {"", "12.0", "V2:5"}},
+        ParseCase{"SixteenInputs", Group::Input,
+                  testing::SensorGroupBody('I', 16, [](int i) { return i % 2 ? "1" : "0"; }),
+                  {"1", "0", "1", "0", "1", "0", "1", "0", "1", "0", "1", "0", "1", "0", "1", "0"}},
+        ParseCase{"InputMarkerInAnyCaseAndInsideItems", Group::Input,
+                  "<html>INPUT:I1:1,I2:inPut:0,I3:1,I4:0,I5:1,I6:0,I7:1,I8:0,I9:1,I10:0,I11:1,I12:0,I13:1,I14:0,"
+                  "I15:on,i16:01</html>",
+                  {"1", "0", "1", "0", "1", "0", "1", "0", "1", "0", "1", "0", "1", "0", "on", "01"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ParseGroupsTest, ShortAnswerFailsAtTheFirstMissingItemAndKeepsEarlierFields) {
     TReadingRecord record;
@@ -149,37 +178,11 @@ TEST(ParseGroupsTest, AnswerWithoutMarkersFailsBeforeTouchingAnyField) {
     }
 }
 
-TEST(ParseInputTest, SixteenInputsWithTheInputMarkerAnywhere) {
-    TReadingRecord record;
-    TStringList answer;
-    std::string body = "<html>Input:";
-    for (int i = 1; i <= 16; ++i) body += (i > 1 ? "," : "") + std::string("I") + std::to_string(i) + ":" + (i % 2 ? "1" : "0");
-    body += "</html>";
-    answer.SplitCommaText(body);
-    ParseInput(answer, record);
-    for (int i = 1; i <= 16; ++i) EXPECT_EQ(record.Input(i), i % 2 ? "1" : "0") << i;
-}
-
-TEST(ParseInputTest, MarkerRemovedInAnyCaseAndInsideItems) {
-    TReadingRecord record;
-    TStringList answer;
-    answer.SplitCommaText(
-        "<html>INPUT:I1:1,I2:inPut:0,I3:1,I4:0,I5:1,I6:0,I7:1,I8:0,I9:1,I10:0,I11:1,I12:0,I13:1,I14:0,I15:on,"
-        "i16:01</html>");
-    ParseInput(answer, record);
-    EXPECT_EQ(record.Input1, "1");
-    EXPECT_EQ(record.Input2, "0");
-    EXPECT_EQ(record.Input15, "on");
-    EXPECT_EQ(record.Input16, "01");
-}
-
 TEST(ParseInputTest, FifteenItemsFailOnTheSixteenth) {
     TReadingRecord record;
     record.Input16 = "old";
     TStringList answer;
-    std::string body = "<html>";
-    for (int i = 1; i <= 15; ++i) body += (i > 1 ? "," : "") + std::string("I") + std::to_string(i) + ":1";
-    answer.SplitCommaText(body + "</html>");
+    answer.SplitCommaText(testing::SensorGroupBody('I', 15, [](int) { return "1"; }));
     EXPECT_THROW(ParseInput(answer, record), EStringListError);
     EXPECT_EQ(record.Input15, "1");
     EXPECT_EQ(record.Input16, "old");
@@ -192,9 +195,7 @@ TEST(ParseInputTest, DoubleByteTrailBytesNeverStartAMarker) {
     const std::string tricky = std::string("\x83") + "INPUT:";
     TReadingRecord record;
     TStringList answer;
-    std::string body = "<html>I1:" + tricky;
-    for (int i = 2; i <= 16; ++i) body += ",I" + std::to_string(i) + ":0";
-    answer.SplitCommaText(body + "</html>");
+    answer.SplitCommaText(testing::SensorGroupBody('I', 16, [&](int i) { return i == 1 ? tricky : "0"; }));
     ParseInput(answer, record);
     EXPECT_EQ(record.Input1, tricky);
 }

@@ -134,24 +134,34 @@ TEST(FileSystemTest, ReplacementRefusalsLeaveEverythingAsItWas) {
     EXPECT_EQ(EntriesIn(dir.Path()), 2u);
 }
 
-// A full disk: the file-size limit makes the write fail part way, as ENOSPC would.
+// A full disk: the file-size limit makes the write fail part way, as ENOSPC would. Both ways
+// of writing meet it: the fresh file renamed over the old one, and the rewrite in place that a
+// folder refusing the fresh file leaves (tried by an unprivileged writer, whom the folder's
+// mode binds).
 TEST(FileSystemTest, FailedWriteLeavesTheOldFileWhole) {
-    TempDir dir;
-    const std::string path = dir.File("settings.ini");
-    const std::string old = "[monitor]\r\nPort=80\r\n\r\n";
-    WriteFile(path, old);
-    const std::string big(64 * 1024, 'x');
-    const int code = RunInChild([&] {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{4096, 4096};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-            return 2;
-        }
-        return ReplaceFileContent(path, big) == EFBIG ? 0 : 1;
-    });
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(ReadFile(path), old);
-    EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+    for (const bool lockedFolder : {false, true}) {
+        TempDir dir;
+        const std::string path = dir.File("settings.ini");
+        const std::string old = "[monitor]\r\nPort=80\r\n\r\n";
+        WriteFile(path, old);
+        ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+        ASSERT_EQ(::chmod(dir.Path().c_str(), lockedFolder ? 0555 : 0777), 0);
+        const std::string big(64 * 1024, 'x');
+        const int code = RunInChild([&] {
+            if (lockedFolder && !testing::DropPrivileges()) {
+                return 2;
+            }
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{4096, 4096};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                return 2;
+            }
+            return ReplaceFileContent(path, big) == EFBIG ? 0 : 1;
+        });
+        EXPECT_EQ(code, 0) << "locked folder: " << lockedFolder;
+        EXPECT_EQ(ReadFile(path), old) << "locked folder: " << lockedFolder;
+        EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+    }
 }
 
 // Root passes every mode check, so the refusals an ordinary user meets are tried in a child

@@ -1,8 +1,16 @@
 #include "platform/locale_text.h"
 
 #include <gtest/gtest.h>
+#include <locale.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <ostream>
+#include <string>
 
 #include "platform/code_page.h"
+#include "support/program_process.h"
+#include "support/temp_dir.h"
 
 namespace quorvane::platform {
 namespace {
@@ -51,7 +59,45 @@ TEST(AnsiUpperCaseTest, LeavesTrailBytesAlone) {
     EXPECT_EQ(AnsiLowerCase("AB\x83\x41" "C"), "ab\x83\x41" "c");
 }
 
-TEST(TimeSeparatorTest, IsNeverEmpty) { EXPECT_FALSE(TimeSeparator().empty()); }
+struct SeparatorCase {
+    const char* name;
+    const char* timeFormat;  // the locale's time format
+    const char* separator;
+};
+
+void PrintTo(const SeparatorCase& row, std::ostream* out) { *out << row.timeFormat; }
+
+class TimeSeparatorTest : public ::testing::TestWithParam<SeparatorCase> {};
+
+// Each row's time format goes into a locale of its own, built by the system's locale compiler
+// from one line of source and taken for the length of the row.
+TEST_P(TimeSeparatorTest, FollowsTheHourInTheRegionalTimeFormat) {
+    const testing::TempDir directory;
+    testing::WriteFile(directory.File("time.src"),
+                       std::string("LC_TIME\nt_fmt \"") + GetParam().timeFormat + "\"\nEND LC_TIME\n");
+    const testing::ProgramRun compiler =
+        testing::RunProgram("/usr/bin/localedef", {"-c", "-i", directory.File("time.src"), directory.File("xx_TIME")});
+    if (!std::filesystem::exists(directory.File("xx_TIME/LC_TIME"))) {
+        GTEST_SKIP() << "localedef could not build a locale (scripts/deps.sh installs what it needs): "
+                     << compiler.errors;
+    }
+    // setlocale, not newlocale: the latter keeps the search path of LOCPATH for good.
+    const std::string previous = ::setlocale(LC_TIME, nullptr);
+    ::setenv("LOCPATH", directory.Path().c_str(), 1);
+    const bool taken = ::setlocale(LC_TIME, "xx_TIME") != nullptr;
+    ::unsetenv("LOCPATH");
+    const std::string separator = TimeSeparator();
+    ::setlocale(LC_TIME, previous.c_str());
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(separator, GetParam().separator);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, TimeSeparatorTest,
+                         ::testing::Values(SeparatorCase{"DotAfterTheHour", "%H.%M.%S", "."},
+                                           SeparatorCase{"TwelveHourClock", "%l.%M.%S %p", "."},
+                                           SeparatorCase{"LetterAfterTheHourIsNoSeparator", "%Hh%M", ":"},
+                                           SeparatorCase{"NoHourDirective", "%T", ":"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quorvane::platform

@@ -24,7 +24,7 @@ TEnvironmentLookup Environment(std::map<std::string, std::string> variables) {
 
 std::string UsageError(const TPollCommandOptions& options) {
     try {
-        ResolveUnitSettings(options, Environment({}));
+        ResolveUnitTarget(options, Environment({}));
     } catch (const EPollUsageError& e) {
         return e.Message();
     }
@@ -40,18 +40,18 @@ TEST(UnitSettingsTest, ReadsTheWindowsFileWithoutWritingItAndOptionsWin) {
     const auto modified = std::filesystem::last_write_time(file);
 
     TPollCommandOptions options = ParsePollCommandLine({"--settings", file, "--user", "operator"});
-    const TUnitSettings settings = ResolveUnitSettings(options, Environment({}));
-    EXPECT_EQ(settings.Address, "127.0.0.3");
-    EXPECT_EQ(settings.Port, 81);
-    EXPECT_EQ(settings.UserName, "operator");
-    EXPECT_EQ(settings.Password, "from-file");
-    EXPECT_EQ(settings.ConnectTimeoutMs, 3000);
-    EXPECT_EQ(settings.ReadTimeoutMs, 10000);
+    const TUnitTarget target = ResolveUnitTarget(options, Environment({}));
+    EXPECT_EQ(target.Host, "127.0.0.3");
+    EXPECT_EQ(target.Port, 81);
+    EXPECT_EQ(target.UserName, "operator");
+    EXPECT_EQ(target.Password, "from-file");
+    EXPECT_EQ(target.ConnectTimeoutMs, 3000);
+    EXPECT_EQ(target.ReadTimeoutMs, 10000);
 
     EXPECT_EQ(ReadFile(file), content);
     EXPECT_EQ(std::filesystem::last_write_time(file), modified);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
-    EXPECT_EQ(ResolveUnitSettings(options, Environment({{"QUORVANE_PASSWORD", "from-variable"}})).Password,
+    EXPECT_EQ(ResolveUnitTarget(options, Environment({{"QUORVANE_PASSWORD", "from-variable"}})).Password,
               "from-variable");
 }
 

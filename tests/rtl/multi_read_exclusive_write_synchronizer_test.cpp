@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -68,14 +69,18 @@ TEST(TMultiReadExclusiveWriteSynchronizer, WriterExcludesReadersAndWriters) {
 
 TEST(TMultiReadExclusiveWriteSynchronizer, ReadersShare) {
     TMultiReadExclusiveWriteSynchronizer lock;
-    TReadLockGuard mine(lock);
-    std::atomic<bool> entered{false};
-    std::thread other([&] {
-        TReadLockGuard theirs(lock);
-        entered = true;
-    });
+    std::promise<void> entered;
+    std::thread other;
+    {
+        TReadLockGuard mine(lock);
+        other = std::thread([&] {
+            TReadLockGuard theirs(lock);
+            entered.set_value();
+        });
+        // Were reads exclusive, the second reader would wait until this hold ends.
+        EXPECT_EQ(entered.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    }
     other.join();
-    EXPECT_TRUE(entered);
 }
 
 }  // namespace

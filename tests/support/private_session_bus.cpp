@@ -1,30 +1,10 @@
 #include "support/private_session_bus.h"
 #include "support/announced_process.h"
+#include "support/child_process.h"
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdlib>
-#include <thread>
-#include <vector>
 
 namespace quorvane::testing {
-
-namespace {
-
-bool Reap(pid_t pid, int milliseconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (std::chrono::steady_clock::now() < until) {
-        const pid_t done = ::waitpid(pid, nullptr, WNOHANG);
-        if (done == pid || done < 0) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
-}  // namespace
 
 PrivateSessionBus::PrivateSessionBus(int lifetimeSeconds) {
     if (const char* previous = std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
@@ -54,13 +34,8 @@ PrivateSessionBus::PrivateSessionBus(int lifetimeSeconds) {
 PrivateSessionBus::~PrivateSessionBus() {
     if (hadPreviousAddress_) ::setenv("DBUS_SESSION_BUS_ADDRESS", previousAddress_.c_str(), 1);
     else ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    if (pid_ <= 0) return;
     // "timeout" hands the signal on to the daemon.
-    ::kill(pid_, SIGTERM);
-    if (!Reap(pid_, 2000)) {
-        ::kill(pid_, SIGKILL);
-        Reap(pid_, 2000);
-    }
+    EndChild(pid_, 2000);
 }
 
 }  // namespace quorvane::testing

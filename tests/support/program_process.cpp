@@ -1,10 +1,10 @@
 #include "support/program_process.h"
+#include "support/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -110,11 +110,10 @@ ProgramProcess::ProgramProcess(const std::string& program, const std::vector<std
     capture_->reader = std::thread([capture = capture_.get()] { capture->Read(); });
 }
 
+// Asked to end first, so that a program with files of its own (a display server's lock and
+// socket) removes them.
 ProgramProcess::~ProgramProcess() {
-    if (pid_ > 0 && !WaitForExit(0)) {
-        ::kill(pid_, SIGKILL);
-        WaitForExit(5000);
-    }
+    if (pid_ > 0 && exitCode_ < 0) EndChild(pid_, 3000);
 }
 
 void ProgramProcess::Signal(int signalNumber) {
@@ -122,22 +121,11 @@ void ProgramProcess::Signal(int signalNumber) {
 }
 
 bool ProgramProcess::WaitForExit(int milliseconds) {
-    if (pid_ <= 0) return true;
-    if (exitCode_ >= 0) return true;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    for (;;) {
-        int status = 0;
-        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-        if (done == pid_) {
-            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            // The pipes reach their end once the program (and anything it started) is gone.
-            if (capture_->reader.joinable()) capture_->reader.join();
-            return true;
-        }
-        if (done < 0 && errno != EINTR) return true;
-        if (std::chrono::steady_clock::now() >= until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    if (pid_ <= 0 || exitCode_ >= 0) return true;
+    if (!WaitForChild(pid_, milliseconds, &exitCode_)) return false;
+    // The pipes reach their end once the program (and anything it started) is gone.
+    if (capture_->reader.joinable()) capture_->reader.join();
+    return true;
 }
 
 std::string ProgramProcess::Output() const {

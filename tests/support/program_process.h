@@ -8,9 +8,10 @@
 
 namespace quorvane::testing {
 
-// Runs a program of the build (found beside the test executable) with its standard output and
-// error collected, for tests of whole commands. The destructor kills and reaps a program that
-// is still running, so a failed test never leaves one behind.
+// Runs a program (one of the build, found beside the test executable, or a system one) with its
+// standard output and error collected, for tests of whole programs. The destructor ends and
+// reaps a program that is still running (SIGTERM, SIGKILL 3 s later), so a failed test never
+// leaves one behind.
 class ProgramProcess {
 public:
     // `environment` entries ("NAME=value") are added to the test's own environment, minus

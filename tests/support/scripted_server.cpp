@@ -47,6 +47,18 @@ bool ScriptedPeer::WaitReadable(Clock::time_point until) {
     return false;
 }
 
+bool ScriptedPeer::ReceiveSome() {
+    char buffer[65536];
+    const ssize_t got = ::recv(fd_, buffer, sizeof buffer, 0);
+    if (got <= 0) {
+        return false;
+    }
+    ++receiveCalls_;
+    received_.append(buffer, static_cast<size_t>(got));
+    pending_.append(buffer, static_cast<size_t>(got));
+    return true;
+}
+
 std::string ScriptedPeer::ReceiveUntil(const std::string& terminator) {
     for (;;) {
         const size_t found = pending_.find(terminator);
@@ -56,17 +68,9 @@ std::string ScriptedPeer::ReceiveUntil(const std::string& terminator) {
             pending_.erase(0, end);
             return result;
         }
-        if (!WaitReadable(deadline_)) {
+        if (!WaitReadable(deadline_) || !ReceiveSome()) {
             break;
         }
-        char buffer[65536];
-        const ssize_t got = ::recv(fd_, buffer, sizeof buffer, 0);
-        if (got <= 0) {
-            break;
-        }
-        ++receiveCalls_;
-        received_.append(buffer, static_cast<size_t>(got));
-        pending_.append(buffer, static_cast<size_t>(got));
     }
     std::string rest;
     rest.swap(pending_);
@@ -74,15 +78,7 @@ std::string ScriptedPeer::ReceiveUntil(const std::string& terminator) {
 }
 
 std::string ScriptedPeer::ReceiveExactly(size_t count) {
-    while (pending_.size() < count && WaitReadable(deadline_)) {
-        char buffer[65536];
-        const ssize_t got = ::recv(fd_, buffer, sizeof buffer, 0);
-        if (got <= 0) {
-            break;
-        }
-        ++receiveCalls_;
-        received_.append(buffer, static_cast<size_t>(got));
-        pending_.append(buffer, static_cast<size_t>(got));
+    while (pending_.size() < count && WaitReadable(deadline_) && ReceiveSome()) {
     }
     const size_t take = pending_.size() < count ? pending_.size() : count;
     std::string result = pending_.substr(0, take);
@@ -96,14 +92,9 @@ bool ScriptedPeer::WaitForClose(std::chrono::milliseconds limit) {
         until = deadline_;
     }
     while (WaitReadable(until)) {
-        char buffer[4096];
-        const ssize_t got = ::recv(fd_, buffer, sizeof buffer, 0);
-        if (got <= 0) {
+        if (!ReceiveSome()) {
             return true;
         }
-        ++receiveCalls_;
-        received_.append(buffer, static_cast<size_t>(got));
-        pending_.append(buffer, static_cast<size_t>(got));
     }
     return false;
 }
@@ -224,6 +215,10 @@ void ScriptedServer::Run() {
     }
     // Refuse further connections as soon as the script list is used up.
     ::shutdown(listenFd_, SHUT_RDWR);
+}
+
+ScriptedServer::Script SilentPeer(std::chrono::milliseconds limit) {
+    return [limit](ScriptedPeer& peer) { peer.WaitForClose(limit); };
 }
 
 std::vector<std::string> ScriptedServer::Transcripts() const {

@@ -44,6 +44,8 @@ public:
 
 private:
     bool WaitReadable(std::chrono::steady_clock::time_point until);
+    // One recv into the received bytes; false when the peer closed or the call failed.
+    bool ReceiveSome();
 
     int fd_;
     std::chrono::steady_clock::time_point deadline_;
@@ -90,5 +92,9 @@ private:
     std::vector<int> receiveCallCounts_;
     std::thread thread_;
 };
+
+// A peer that takes whatever the client sends and never answers, until the client hangs up or
+// `limit` (or the server's time limit) has passed.
+ScriptedServer::Script SilentPeer(std::chrono::milliseconds limit);
 
 }  // namespace quorvane::testing

@@ -25,9 +25,6 @@ public:
     // Waits (bounded) for the simulator to end by itself; true when it did, with its status.
     bool WaitForExit(int milliseconds, int* exitCode = nullptr);
 
-    // The simulator's path: "unit-sim" in the directory of the running executable.
-    static std::string ExecutablePath();
-
 private:
     pid_t pid_ = -1;
     uint16_t port_ = 0;

@@ -4,7 +4,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,15 +17,19 @@
 #include <thread>
 #include <vector>
 
+#include "rtl/scope_exit.h"
 #include "support/scripted_server.h"
 #include "tcp/net_exception.h"
 #include "tcp/net_io_handler_socket.h"
 #include "tcp/net_stack.h"
+#include "support/hanging_listener.h"
 #include "support/open_descriptors.h"
+#include "support/unused_port.h"
 
 namespace quorvane {
 namespace {
 
+using testing::HangingListener;
 using testing::ScriptedPeer;
 using testing::ScriptedServer;
 using testing::OpenDescriptorCount;
@@ -56,55 +59,6 @@ uint16_t LocalPort(int fd) {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     return ntohs(address.sin_port);
 }
-
-// A loopback port that nobody listens on: connects to it are refused.
-uint16_t RefusingPort() {
-    const int fd = BindLoopback(0);
-    const uint16_t port = LocalPort(fd);
-    ::close(fd);
-    return port;
-}
-
-// A loopback listener that never accepts and whose accept queue is full, so that a further
-// connect hangs (the kernel drops its SYNs). Valid() is false when the hang cannot be made.
-class HangingListener {
-public:
-    HangingListener() {
-        listenFd_ = BindLoopback(0);
-        if (listenFd_ < 0 || ::listen(listenFd_, 0) != 0) {
-            return;
-        }
-        port_ = LocalPort(listenFd_);
-        for (int i = 0; i < 4 && !valid_; ++i) {
-            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-            fillers_.push_back(fd);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            address.sin_port = htons(port_);
-            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-            pollfd entry{fd, POLLOUT, 0};
-            // A connect still pending after 300 ms hangs: the queue is full.
-            valid_ = ::poll(&entry, 1, 300) == 0;
-        }
-    }
-    ~HangingListener() {
-        for (const int fd : fillers_) {
-            ::close(fd);
-        }
-        if (listenFd_ >= 0) {
-            ::close(listenFd_);
-        }
-    }
-    bool Valid() const { return valid_; }
-    uint16_t Port() const { return port_; }
-
-private:
-    int listenFd_ = -1;
-    uint16_t port_ = 0;
-    bool valid_ = false;
-    std::vector<int> fillers_;
-};
 
 ScriptedServer::Script CloseAtOnce() {
     return [](ScriptedPeer&) {};
@@ -237,10 +191,7 @@ TEST_P(RefusedTest, RefusedPortFailsFastWithCode10061OnBothPaths) {
     // Bound but not listening: refused, and no other test can take the port meanwhile.
     const int holder = BindLoopback(0);
     ASSERT_GE(holder, 0);
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{holder};
+    const TScopeExit closer([holder] { ::close(holder); });
     TNetTCPClient client;
     client.SetHost("127.0.0.1");
     client.SetPort(LocalPort(holder));
@@ -349,7 +300,7 @@ TEST(PortTest, BoundRangeTakesTheHighestFreePortAndReportsWhenAllAreTaken) {
     int held = -1;
     uint16_t low = 0;
     for (int attempt = 0; attempt < 20 && held < 0; ++attempt) {
-        const uint16_t candidate = RefusingPort();
+        const uint16_t candidate = testing::UnusedLoopbackPort();
         if (candidate < 1024 || candidate > 65000) {
             continue;
         }

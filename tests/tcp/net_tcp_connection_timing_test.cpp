@@ -18,8 +18,8 @@
 namespace quorvane {
 namespace {
 
-using testing::ScriptedPeer;
 using testing::ScriptedServer;
+using testing::SilentPeer;
 using Clock = std::chrono::steady_clock;
 using std::chrono::microseconds;
 using std::chrono::milliseconds;
@@ -39,16 +39,11 @@ int ThreadsOfProcess() {
     return count;
 }
 
-// A peer that says nothing and keeps the connection until the client goes.
-ScriptedServer::Script Silent() {
-    return [](ScriptedPeer& peer) { peer.ReceiveUntil("never sent"); };
-}
-
 // The waits of the connection are kept to the limit it asks for: a probe is never cut short
 // (a peer gets its whole millisecond to show a close) and the socket layer's tightening of the
 // kernel's timer slack for short waits does not outlive the wait.
 TEST(WaitLimitTest, ShortWaitsLastTheirFullLimitAndLeaveTheTimerSlackAlone) {
-    ScriptedServer server({Silent()}, milliseconds(5000));
+    ScriptedServer server({SilentPeer(milliseconds(5000))}, milliseconds(5000));
     TNetTCPClient client;
     client.SetHost("127.0.0.1");
     client.SetPort(server.Port());
@@ -77,7 +72,7 @@ TEST(WaitLimitTest, ShortWaitsLastTheirFullLimitAndLeaveTheTimerSlackAlone) {
 // The timed connect's thread is gone when OpenConnection returns, on success and on failure,
 // and a refused connect still reaches the caller with the socket error's text.
 TEST(TimedConnectThreadTest, NoThreadOutlivesTheConnectOnAnyPath) {
-    ScriptedServer server(std::vector<ScriptedServer::Script>(3, Silent()), milliseconds(5000));
+    ScriptedServer server(std::vector<ScriptedServer::Script>(3, SilentPeer(milliseconds(5000))), milliseconds(5000));
     TNetTCPClient client;
     client.SetHost("127.0.0.1");
     client.SetPort(server.Port());

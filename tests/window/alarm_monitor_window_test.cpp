@@ -82,19 +82,12 @@ protected:
     std::unique_ptr<TForm1> MakeForm() {
         auto form = std::make_unique<TForm1>();
         form->Edit1->setText(QStringLiteral("127.0.0.1"));
-        form->SetPollFunction([](const std::string&, const std::string&, const std::string&, int32_t, int32_t, int32_t) {
-            TPollOutcome outcome;
-            outcome.StartedAtMs = 1'700'000'000'000;
-            ++PollCount;
-            if (!next.answered) {
-                ++ErrorCount;
-                outcome.FailureReason = "Connect timed out.";
-                return outcome;
-            }
-            Reading.Temp2 = next.temp2;
-            outcome.Code = 200;
-            outcome.Succeeded = true;
-            return outcome;
+        form->SetPollFunction([](const TUnitTarget&) {
+            const int64_t startedAtMs = 1'700'000'000'000;
+            if (!next.answered) return testing::FailedPoll("Connect timed out.", startedAtMs);
+            TReadingRecord readings;
+            readings.Temp2 = next.temp2;
+            return testing::AnsweredPoll(readings, startedAtMs);
         });
         return form;
     }

@@ -28,9 +28,11 @@
 #include "platform/code_page.h"
 #include "platform/gui/gui_text.h"
 #include "platform/locale_text.h"
+#include "support/scripted_sensor_unit.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
 #include "support/unit_sim_process.h"
+#include "support/unused_port.h"
 
 namespace quorvane {
 namespace {
@@ -228,29 +230,12 @@ TEST_F(WindowTest, ConnectFailureShowsMinusOneAndCountsAnError) {
     EXPECT_EQ(form->MemoError->text(), QStringLiteral("1"));
 }
 
-std::string Answer(const std::string& body) {
-    return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
 // Every value box takes its reading as the unit sent it; a lamp is lime exactly for an input
 // that reads as the integer 1.
 TEST_F(WindowTest, ReadingsFillTheBoxesAndLamps) {
-    const std::vector<std::string> bodies = {
-        "<html>V1:12.0,V2:5.0,V3:3.3</html>",
-        "<html>T1:25.5,T2:-3,T3:40</html>",
-        "<html>F1:1200,f2:950,F3:0</html>",
-        "<html>Input:I1:1,I2:01,I3:0,I4:,I5:on,I6:2,I7:1,I8:0,I9:0,I10:0,I11:0,I12:0,I13:0,I14:0,I15:0,"
-        "I16:1</html>"};
-    std::vector<testing::ScriptedServer::Script> scripts;
-    for (const std::string& body : bodies) {
-        scripts.push_back([body](testing::ScriptedPeer& peer) {
-            peer.ReceiveUntil();
-            peer.Send(Answer(body));
-            peer.Close();
-        });
-    }
-    testing::ScriptedServer server(scripts);
+    testing::ScriptedServer server(testing::ClosingSensorUnit(
+        {"<html>V1:12.0,V2:5.0,V3:3.3</html>", "<html>T1:25.5,T2:-3,T3:40</html>", "<html>F1:1200,f2:950,F3:0</html>",
+         "<html>Input:I1:1,I2:01,I3:0,I4:,I5:on,I6:2,I7:1,I8:0,I9:0,I10:0,I11:0,I12:0,I13:0,I14:0,I15:0,I16:1</html>"}));
     auto form = MakeForm();
     Target(*form, server.Port());
     QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
@@ -268,24 +253,6 @@ TEST_F(WindowTest, ReadingsFillTheBoxesAndLamps) {
     EXPECT_EQ(AccessibleText(form->D[0], QAccessible::Name), QStringLiteral("Input 1 on"));
     EXPECT_EQ(AccessibleText(form->D[2], QAccessible::Name), QStringLiteral("Input 3 off"));
 }
-
-struct LampCase {
-    const char* reading;
-    bool lime;
-};
-
-class LampColorTest : public ::testing::TestWithParam<LampCase> {};
-
-TEST_P(LampColorTest, OnlyTheIntegerOneIsLime) {
-    EXPECT_EQ(TForm1::LampColor(GetParam().reading), GetParam().lime ? kLime : kSilver);
-}
-
-INSTANTIATE_TEST_SUITE_P(Readings, LampColorTest,
-                         ::testing::Values(LampCase{"1", true}, LampCase{"01", true}, LampCase{" 1", true},
-                                           LampCase{"+1", true}, LampCase{"$1", true}, LampCase{"0x1", true},
-                                           LampCase{"0", false}, LampCase{"", false}, LampCase{"on", false},
-                                           LampCase{"2", false}, LampCase{"1 ", false}, LampCase{"-1", false},
-                                           LampCase{"4294967297", false}, LampCase{"1.0", false}));
 
 // "Web Control" opens the unit's page without credentials, whatever the boxes hold.
 TEST_F(WindowTest, WebControlOpensTheUnitPageWithoutCredentials) {
@@ -370,21 +337,17 @@ TEST_F(WindowTest, TimerIsOffDuringAPollAndDrivesPeriodicPolls) {
     auto form = MakeForm();
     std::vector<bool> enabledDuringPoll;
     int polls = 0;
-    form->SetPollFunction([&](const std::string& host, const std::string& user, const std::string& password,
-                              int32_t port, int32_t connectTimeout, int32_t readTimeout) {
+    form->SetPollFunction([&](const TUnitTarget& target) {
         enabledDuringPoll.push_back(form->Timer1.Enabled() || form->Timer1.Running());
         ++polls;
-        EXPECT_EQ(host, "127.0.0.1");
-        EXPECT_EQ(user, "admin");
-        EXPECT_EQ(password, "57203941");
-        EXPECT_EQ(port, 80) << "a port box that holds no number polls port 80";
-        EXPECT_EQ(connectTimeout, 2000);
-        EXPECT_EQ(readTimeout, 10000);
+        EXPECT_EQ(target.Host, "127.0.0.1");
+        EXPECT_EQ(target.UserName, "admin");
+        EXPECT_EQ(target.Password, "57203941");
+        EXPECT_EQ(target.Port, 80) << "a port box that holds no number polls port 80";
+        EXPECT_EQ(target.ConnectTimeoutMs, 2000);
+        EXPECT_EQ(target.ReadTimeoutMs, 10000);
         if (polls == 2) throw std::runtime_error("poll broke");
-        TPollOutcome outcome;
-        outcome.Code = 200;
-        outcome.Succeeded = true;
-        return outcome;
+        return testing::AnsweredPoll();
     });
     form->Edit1->setText(QStringLiteral("127.0.0.1"));
     form->Edit2->setText(QStringLiteral("http"));
@@ -414,25 +377,17 @@ TEST_F(WindowTest, TimerIsOffDuringAPollAndDrivesPeriodicPolls) {
 }
 
 // A poll that only records what the window handed it.
-struct PollCall {
-    std::string userName, password;
-    int32_t connectTimeout = 0, readTimeout = 0;
-};
-TForm1::PollFunction RecordingPoll(std::vector<PollCall>& calls) {
-    return [&calls](const std::string&, const std::string& userName, const std::string& password, int32_t,
-                    int32_t connectTimeout, int32_t readTimeout) {
-        calls.push_back(PollCall{userName, password, connectTimeout, readTimeout});
-        TPollOutcome outcome;
-        outcome.Code = 200;
-        outcome.Succeeded = true;
-        return outcome;
+TForm1::PollFunction RecordingPoll(std::vector<TUnitTarget>& calls) {
+    return [&calls](const TUnitTarget& target) {
+        calls.push_back(target);
+        return testing::AnsweredPoll();
     };
 }
 
 // "Get Status" takes no focus, so nothing ends the editing of the box typed into last.
 TEST_F(WindowTest, TypedNumbersCountForTheNextPollWithoutEnter) {
     auto form = MakeForm();
-    std::vector<PollCall> calls;
+    std::vector<TUnitTarget> calls;
     form->SetPollFunction(RecordingPoll(calls));
     for (auto [box, typed] : {std::pair{form->Memo2, "7"}, std::pair{form->Memo1, "3"}, std::pair{form->MemoInt, "5"}}) {
         box->setFocus();
@@ -441,8 +396,8 @@ TEST_F(WindowTest, TypedNumbersCountForTheNextPollWithoutEnter) {
     }
     QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].connectTimeout, 7000);
-    EXPECT_EQ(calls[0].readTimeout, 3000);
+    EXPECT_EQ(calls[0].ConnectTimeoutMs, 7000);
+    EXPECT_EQ(calls[0].ReadTimeoutMs, 3000);
     EXPECT_EQ(form->Timer1.Interval(), 5000u);
     EXPECT_TRUE(form->Timer1.Enabled());
 }
@@ -451,7 +406,7 @@ TEST_F(WindowTest, TypedNumbersCountForTheNextPollWithoutEnter) {
 // change runs the handler once.
 TEST_F(WindowTest, GetStatusRunsOnceForEveryChangeOfStateWhateverMadeIt) {
     auto form = MakeForm();
-    std::vector<PollCall> calls;
+    std::vector<TUnitTarget> calls;
     form->SetPollFunction(RecordingPoll(calls));
     QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(form->SpeedButton1)->actionInterface();
     ASSERT_NE(actions, nullptr);
@@ -475,7 +430,7 @@ TEST_F(WindowTest, SettingsBytesAreSentAndWrittenBackUnchanged) {
         SettingsText(ExecutableStem(), {"IPV4=127.0.0.1", "Port=80", "UserName=" + userName, "Pass=" + password,
                                         "Timeout=2", "RTimeout=10", "Interval=60"});
     testing::WriteFile(SettingsFile(), original);
-    std::vector<PollCall> calls;
+    std::vector<TUnitTarget> calls;
     {
         platform::ScopedCodePage shiftJis(932);
         auto form = MakeForm();
@@ -484,8 +439,8 @@ TEST_F(WindowTest, SettingsBytesAreSentAndWrittenBackUnchanged) {
         QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
     }
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].userName, userName);
-    EXPECT_EQ(calls[0].password, password);
+    EXPECT_EQ(calls[0].UserName, userName);
+    EXPECT_EQ(calls[0].Password, password);
     EXPECT_EQ(testing::ReadFile(SettingsFile()), original);
 }
 

@@ -53,15 +53,14 @@ TEST_F(HistoryPageTest, WindowKeepsEachPollBeforeShowingItAndThePageFollows) {
     ASSERT_EQ(form->PageControl1->tabText(1), QStringLiteral("History"));
 
     int polls = 0;
-    form->SetPollFunction([&](const std::string&, const std::string&, const std::string&, int32_t, int32_t, int32_t) {
+    form->SetPollFunction([&](const TUnitTarget&) {
         ++polls;
-        Reading = Temperatures(std::to_string(30 + polls));
-        if (polls == 1) return TPollOutcome{-1, false, "Connection refused (10061)", NowMs(), 2};
-        return TPollOutcome{200, true, "", NowMs(), 8};
+        if (polls == 1) return testing::FailedPoll("Connection refused (10061)", NowMs());
+        return testing::AnsweredPoll(Temperatures(std::to_string(30 + polls)), NowMs());
     });
     std::vector<int64_t> keptWhenShown;
-    QObject::connect(form->Memo10, &QLineEdit::textChanged, [&] {
-        if (!form->Memo10->text().isEmpty()) keptWhenShown.push_back(THistoryStore(historyFile).Count());
+    QObject::connect(form->MemoInterval, &QLineEdit::textChanged, [&] {
+        if (!form->MemoInterval->text().isEmpty()) keptWhenShown.push_back(THistoryStore(historyFile).Count());
     });
     form->Timer1Timer();
     form->Timer1Timer();

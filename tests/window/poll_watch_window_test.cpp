@@ -19,9 +19,11 @@
 #include "window_unit_test.h"
 #include "window/form1.h"
 #include "monitor/sensor_poll.h"
+#include "support/scripted_sensor_unit.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
 #include "support/unit_sim_process.h"
+#include "support/unused_port.h"
 
 namespace quorvane {
 namespace {
@@ -30,32 +32,11 @@ using std::chrono::milliseconds;
 using testing::ScriptedPeer;
 using testing::ScriptedServer;
 
-std::string Answer(const std::string& body) {
-    return "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
 // A unit that answers its four groups, the first one trickling in over about 1.5 s.
 std::vector<ScriptedServer::Script> TricklingUnit() {
-    std::vector<ScriptedServer::Script> scripts;
-    for (const char* body : {"<html>V1:1,V2:2,V3:3</html>", "<html>T1:1,T2:2,T3:3</html>", "<html>F1:1,F2:2,F3:3</html>",
-                             "<html>Input:I1:1,I2:0,I3:0,I4:0,I5:0,I6:0,I7:0,I8:0,I9:0,I10:0,I11:0,I12:0,I13:0,"
-                             "I14:0,I15:0,I16:0</html>"}) {
-        scripts.push_back([body, slow = scripts.empty()](ScriptedPeer& peer) {
-            peer.ReceiveUntil();
-            if (slow) peer.SendInPieces(Answer(body), 8, milliseconds(150));
-            else peer.Send(Answer(body));
-            peer.Close();
-        });
-    }
+    std::vector<ScriptedServer::Script> scripts = testing::ClosingSensorUnit();
+    scripts[0] = testing::ClosingSensorAnswer({}, {10, milliseconds(150)});
     return scripts;
-}
-
-// A server that takes the request and never answers.
-ScriptedServer::Script Silent(milliseconds howLong) {
-    return [howLong](ScriptedPeer& peer) {
-        peer.ReceiveUntil();
-        peer.WaitForClose(howLong);
-    };
 }
 
 class PollWatchTest : public testing::WindowUnitTest {
@@ -128,7 +109,7 @@ TEST_F(PollWatchTest, InputDuringAPollReachesNothing) {
 // Closing the window while a poll waits for a silent unit ends the poll at once, counts it as
 // one error and then closes the window.
 TEST_F(PollWatchTest, CloseDuringAPollEndsItAtOnce) {
-    ScriptedServer server({Silent(milliseconds(8000))}, milliseconds(9000));
+    ScriptedServer server({testing::SilentPeer(milliseconds(8000))}, milliseconds(9000));
     auto form = MakeForm(server.Port(), 10);
     QElapsedTimer clock;
     qint64 closedAt = -1;
@@ -158,13 +139,13 @@ TEST_F(PollWatchTest, ReasonTellsWhyAPollFailed) {
     EXPECT_EQ(reasonAfterPoll(testing::UnusedLoopbackPort()), "Connection refused (10061)");
     EXPECT_EQ(reasonAfterPoll(0).rfind("Port 'abc' is not a number", 0), 0u);
     {
-        ScriptedServer silent({Silent(milliseconds(3000))});
+        ScriptedServer silent({testing::SilentPeer(milliseconds(3000))});
         EXPECT_EQ(reasonAfterPoll(silent.Port()), "Read Timeout");
     }
     {
         ScriptedServer garbled({[](ScriptedPeer& peer) {
             peer.ReceiveUntil();
-            peer.Send(Answer("no readings here"));
+            peer.Send(testing::SensorAnswer("no readings here"));
         }});
         EXPECT_EQ(reasonAfterPoll(garbled.Port()).rfind("Unreadable answer from the unit", 0), 0u);
     }

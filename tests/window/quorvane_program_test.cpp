@@ -3,64 +3,26 @@
 // which it closes its window as the close button would).
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/program_process.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace quorvane {
 namespace {
 
 using namespace std::chrono_literals;
 
-// A process started from argv; killed and reaped when the object goes, unless it ended.
-struct Process {
-    explicit Process(std::vector<std::string> argv) {
-        std::vector<char*> args;
-        for (std::string& arg : argv) args.push_back(arg.data());
-        args.push_back(nullptr);
-        if (::posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) pid = -1;
-    }
-    // Asked to end first, so that a display server removes its lock and socket.
-    ~Process() {
-        if (pid > 0 && ::kill(pid, SIGTERM) == 0 && WaitForExit(3s) == -1 && ::kill(pid, SIGKILL) == 0) {
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-    // The exit code (128 + signal); -1 while it still runs after the limit.
-    int WaitForExit(std::chrono::milliseconds limit) {
-        int status = 0;
-        for (auto until = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < until;) {
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return -1;
-    }
-    pid_t pid = -1;
-};
+using testing::ProgramProcess;
 
-std::string Shell(const std::string& command) {
-    std::string output;
-    if (std::FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r")) {
-        for (int c; (c = std::fgetc(pipe)) != EOF;) output += static_cast<char>(c);
-        ::pclose(pipe);
-    }
-    return output;
-}
+std::string Shell(const std::string& command) { return testing::RunProgram("/bin/sh", {"-c", command}).output; }
 
 TEST(ProgramTest, EndsWithCodeZeroAndSavesThroughFileExitAndThroughASessionClose) {
     if (Shell("command -v Xvfb >/dev/null && command -v xdotool").empty()) {
@@ -73,14 +35,14 @@ TEST(ProgramTest, EndsWithCodeZeroAndSavesThroughFileExitAndThroughASessionClose
     }
     const std::string display = ":" + std::to_string(number);
     // No reset when the first program leaves: the second would meet a server that is starting over.
-    Process server({"/usr/bin/Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"});
+    ProgramProcess server("/usr/bin/Xvfb", {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"});
     const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
     for (int i = 0; i < 600 && !std::filesystem::exists(socket); ++i) std::this_thread::sleep_for(50ms);
     ASSERT_TRUE(std::filesystem::exists(socket)) << "Xvfb did not start within 30 s";
 
     testing::TempDir directory;
     testing::ScopedWorkingDirectory inDirectory(directory.Path());
-    const std::string program = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "Quorvane").string();
+    const std::string program = ProgramProcess::BesideTest("Quorvane");
     // Under the leak checker: the session bus library keeps a buffer to the end; it is not ours.
     testing::WriteFile("leaks.supp", "leak:libdbus-1.so\n");
     ::setenv("LSAN_OPTIONS", "suppressions=leaks.supp:print_suppressions=0", 1);
@@ -95,7 +57,7 @@ TEST(ProgramTest, EndsWithCodeZeroAndSavesThroughFileExitAndThroughASessionClose
         // All seven keys, in another case than the program writes them: only a save changes that.
         testing::WriteFile("Quorvane.ini", "[Quorvane]\r\nipv4=127.0.0.1\r\nport=81\r\nusername=u\r\npass=p\r\n"
                                            "timeout=2\r\nrtimeout=10\r\ninterval=60\r\n");
-        Process monitor({program});
+        ProgramProcess monitor(program, {});
         std::string window;
         for (int i = 0; i < 300 && window.empty(); ++i) {
             window = Shell("timeout 5 xdotool search --onlyvisible --name '^Quorvane Ver\\.0\\.1$'");
@@ -107,9 +69,10 @@ TEST(ProgramTest, EndsWithCodeZeroAndSavesThroughFileExitAndThroughASessionClose
             std::this_thread::sleep_for(300ms);
             Shell("timeout 5 xdotool key x");
         } else {
-            ::kill(monitor.pid, SIGTERM);
+            monitor.Signal(SIGTERM);
         }
-        EXPECT_EQ(monitor.WaitForExit(10s), 0);
+        EXPECT_TRUE(monitor.WaitForExit(10000));
+        EXPECT_EQ(monitor.ExitCode(), 0) << monitor.Errors();
         const std::string saved = testing::ReadFile("Quorvane.ini");
         for (const char* line : {"\r\nIPV4=127.0.0.1\r\n", "\r\nPort=81\r\n", "\r\nInterval=60\r\n"}) {
             EXPECT_NE(saved.find(line), std::string::npos) << line << " in\n" << saved;

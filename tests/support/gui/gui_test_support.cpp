@@ -1,9 +1,6 @@
 #include "gui_test_support.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <stdlib.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,21 +73,6 @@ NoOpener::~NoOpener() {
     setenv("PATH", previousPath_.c_str(), 1);
     std::error_code ignored;
     std::filesystem::remove_all(directory_, ignored);
-}
-
-int UnusedLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    close(fd);
-    return port;
 }
 
 }  // namespace quorvane::testing

@@ -45,7 +45,4 @@ private:
     std::string previousPath_;
 };
 
-// A loopback port on which nothing listens (bound once by the system, then released).
-int UnusedLoopbackPort();
-
 }  // namespace quorvane::testing

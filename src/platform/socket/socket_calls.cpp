@@ -1,14 +1,13 @@
-#include "platform/socket/socket_core.h"
+// Start-up, the socket calls and their options.
 
-#include <arpa/inet.h>
+#include "platform/socket/socket_shared.h"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gnu/lib-names.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <strings.h>
 #include <time.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
@@ -16,16 +15,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -35,61 +31,9 @@ namespace {
 
 using namespace sockapi;
 
-// The C library's functions that share a name with one of our entry points. Calling them by
-// their plain names from inside this library could land in our own entry point (version
-// script, symbolic binding), so they are taken from the C library's own handle.
-struct LibcCalls {
-    int (*socket)(int, int, int);
-    int (*bind)(int, const sockaddr*, socklen_t);
-    int (*connect)(int, const sockaddr*, socklen_t);
-    int (*listen)(int, int);
-    ssize_t (*recv)(int, void*, size_t, int);
-    ssize_t (*recvfrom)(int, void*, size_t, int, sockaddr*, socklen_t*);
-    ssize_t (*send)(int, const void*, size_t, int);
-    ssize_t (*sendto)(int, const void*, size_t, int, const sockaddr*, socklen_t);
-    int (*setsockopt)(int, int, int, const void*, socklen_t);
-    int (*getsockopt)(int, int, int, void*, socklen_t*);
-    int (*shutdown)(int, int);
-    int (*getpeername)(int, sockaddr*, socklen_t*);
-    int (*getsockname)(int, sockaddr*, socklen_t*);
-    int (*gethostname)(char*, size_t);
-};
-
 template <typename F>
 void BindLibc(void* handle, F& target, const char* name) {
     target = reinterpret_cast<F>(dlsym(handle, name));
-}
-
-const LibcCalls& Libc() {
-    static const LibcCalls calls = [] {
-        LibcCalls c{};
-        void* handle = dlopen(LIBC_SO, RTLD_NOW | RTLD_NOLOAD);
-        BindLibc(handle, c.socket, "socket");
-        BindLibc(handle, c.bind, "bind");
-        BindLibc(handle, c.connect, "connect");
-        BindLibc(handle, c.listen, "listen");
-        BindLibc(handle, c.recv, "recv");
-        BindLibc(handle, c.recvfrom, "recvfrom");
-        BindLibc(handle, c.send, "send");
-        BindLibc(handle, c.sendto, "sendto");
-        BindLibc(handle, c.setsockopt, "setsockopt");
-        BindLibc(handle, c.getsockopt, "getsockopt");
-        BindLibc(handle, c.shutdown, "shutdown");
-        BindLibc(handle, c.getpeername, "getpeername");
-        BindLibc(handle, c.getsockname, "getsockname");
-        BindLibc(handle, c.gethostname, "gethostname");
-        // The handle only pins what the process already holds; dropping it leaves libc loaded.
-        if (handle != nullptr) dlclose(handle);
-        return c;
-    }();
-    return calls;
-}
-
-thread_local int tLastError = 0;
-
-int Fail(int code) {
-    tLastError = code;
-    return kSocketError;
 }
 
 // One open socket. The file descriptor stays open until the last call using it has returned,
@@ -122,8 +66,6 @@ Registry& Sockets() {
     return registry;
 }
 
-std::atomic<int> gStartCount{0};
-
 EntryRef Find(TSocket s) {
     Registry& registry = Sockets();
     std::lock_guard lock(registry.mutex);
@@ -134,7 +76,7 @@ EntryRef Find(TSocket s) {
 // Looks the handle up; an unknown or closed handle fails the call with 10038.
 EntryRef Use(TSocket s) {
     EntryRef entry = Find(s);
-    if (!entry) tLastError = kWsaENotSock;
+    if (!entry) SetLastError(kWsaENotSock);
     return entry;
 }
 
@@ -271,176 +213,40 @@ int ReadIntOption(const char* value, int length) {
     return static_cast<unsigned char>(value[0]);
 }
 
-// Per-thread answers of the look-up calls; each call overwrites the previous answer.
-struct HostAnswer {
-    std::string name;
-    std::vector<std::string> aliases;
-    std::vector<char*> aliasPointers;
-    std::vector<std::array<char, 4>> addresses;
-    std::vector<char*> addressPointers;
-    THostEnt entry{};
+std::atomic<int> gStartCount{0};
+thread_local int tLastError = 0;
 
-    THostEnt* Publish() {
-        aliasPointers.clear();
-        for (auto& alias : aliases) aliasPointers.push_back(alias.data());
-        aliasPointers.push_back(nullptr);
-        addressPointers.clear();
-        for (auto& address : addresses) addressPointers.push_back(address.data());
-        addressPointers.push_back(nullptr);
-        entry.h_name = name.data();
-        entry.h_aliases = aliasPointers.data();
-        entry.h_addrtype = kAfInet;
-        entry.h_length = 4;
-        entry.h_addr_list = addressPointers.data();
-        return &entry;
-    }
-};
+}  // namespace
 
-struct NamedAnswer {
-    std::string name;
-    std::string protocol;
-    std::vector<std::string> aliases;
-    std::vector<char*> aliasPointers;
-
-    char** PublishAliases() {
-        aliasPointers.clear();
-        for (auto& alias : aliases) aliasPointers.push_back(alias.data());
-        aliasPointers.push_back(nullptr);
-        return aliasPointers.data();
-    }
-};
-
-thread_local HostAnswer tHostAnswer;
-thread_local NamedAnswer tServiceAnswer;
-thread_local TServEnt tServEnt;
-thread_local NamedAnswer tProtocolAnswer;
-thread_local TProtoEnt tProtoEnt;
-thread_local char tAddressText[16];
+const LibcCalls& Libc() {
+    static const LibcCalls calls = [] {
+        LibcCalls c{};
+        void* handle = dlopen(LIBC_SO, RTLD_NOW | RTLD_NOLOAD);
+        BindLibc(handle, c.socket, "socket");
+        BindLibc(handle, c.bind, "bind");
+        BindLibc(handle, c.connect, "connect");
+        BindLibc(handle, c.listen, "listen");
+        BindLibc(handle, c.recv, "recv");
+        BindLibc(handle, c.recvfrom, "recvfrom");
+        BindLibc(handle, c.send, "send");
+        BindLibc(handle, c.sendto, "sendto");
+        BindLibc(handle, c.setsockopt, "setsockopt");
+        BindLibc(handle, c.getsockopt, "getsockopt");
+        BindLibc(handle, c.shutdown, "shutdown");
+        BindLibc(handle, c.getpeername, "getpeername");
+        BindLibc(handle, c.getsockname, "getsockname");
+        BindLibc(handle, c.gethostname, "gethostname");
+        // The handle only pins what the process already holds; dropping it leaves libc loaded.
+        if (handle != nullptr) dlclose(handle);
+        return c;
+    }();
+    return calls;
+}
 
 bool Started() {
     if (gStartCount.load() > 0) return true;
     tLastError = kWsaNotInitialised;
     return false;
-}
-
-void CopyAliases(char** aliases, std::vector<std::string>& into) {
-    into.clear();
-    for (char** alias = aliases; alias != nullptr && *alias != nullptr; ++alias) into.emplace_back(*alias);
-}
-
-}  // namespace
-
-// ---------------------------------------------------------------------------------------------
-// Error codes
-
-int WsaCodeFromErrno(int errnoValue, TErrnoContext context) {
-    switch (errnoValue) {
-        case EINTR: return kWsaEIntr;
-        case EBADF: return kWsaEBadF;
-        case EACCES:
-        case EPERM: return kWsaEAcces;
-        case EFAULT: return kWsaEFault;
-        case EINVAL: return kWsaEInval;
-        case EMFILE:
-        case ENFILE: return kWsaEMFile;
-        case EAGAIN: return context == TErrnoContext::receiveTimed ? kWsaETimedOut : kWsaEWouldBlock;
-        case EINPROGRESS: return context == TErrnoContext::connect ? kWsaEWouldBlock : kWsaEInProgress;
-        case EALREADY: return kWsaEAlready;
-        case ENOTSOCK: return kWsaENotSock;
-        case EDESTADDRREQ: return kWsaEDestAddrReq;
-        case EMSGSIZE: return kWsaEMsgSize;
-        case EPROTOTYPE: return kWsaEPrototype;
-        case ENOPROTOOPT: return kWsaENoProtoOpt;
-        case EPROTONOSUPPORT: return kWsaEProtoNoSupport;
-        case ESOCKTNOSUPPORT: return kWsaESocktNoSupport;
-        case EOPNOTSUPP: return kWsaEOpNotSupp;
-        case EPFNOSUPPORT: return kWsaEPfNoSupport;
-        case EAFNOSUPPORT: return kWsaEAfNoSupport;
-        case EADDRINUSE: return kWsaEAddrInUse;
-        case EADDRNOTAVAIL: return kWsaEAddrNotAvail;
-        case ENETDOWN: return kWsaENetDown;
-        case ENETUNREACH: return kWsaENetUnreach;
-        case ENETRESET: return kWsaENetReset;
-        case ECONNABORTED: return kWsaEConnAborted;
-        case ECONNRESET: return kWsaEConnReset;
-        case ENOBUFS:
-        case ENOMEM: return kWsaENoBufs;
-        case EISCONN: return kWsaEIsConn;
-        case ENOTCONN: return kWsaENotConn;
-        case ESHUTDOWN: return kWsaEShutdown;
-        case EPIPE:
-            // Linux says EPIPE for a send after our own shutdown, on a socket that never
-            // connected, and after the peer reset the connection; the callers tell them apart.
-            switch (context) {
-                case TErrnoContext::sendAfterShutdown: return kWsaEShutdown;
-                case TErrnoContext::sendNeverConnected: return kWsaENotConn;
-                default: return kWsaEConnReset;
-            }
-        case ETOOMANYREFS: return kWsaETooManyRefs;
-        case ETIMEDOUT: return kWsaETimedOut;
-        case ECONNREFUSED: return kWsaEConnRefused;
-        case ELOOP: return kWsaELoop;
-        case ENAMETOOLONG: return kWsaENameTooLong;
-        case EHOSTDOWN: return kWsaEHostDown;
-        case EHOSTUNREACH: return kWsaEHostUnreach;
-        case ENOTEMPTY: return kWsaENotEmpty;
-        default: return kWsaEInval;
-    }
-}
-
-int WsaCodeFromAddrInfo(int eaiValue, int errnoValue) {
-    switch (eaiValue) {
-        case EAI_NONAME: return kWsaHostNotFound;
-        case EAI_AGAIN: return kWsaTryAgain;
-        case EAI_NODATA:
-        case EAI_ADDRFAMILY: return kWsaNoData;
-        case EAI_MEMORY: return kWsaENoBufs;
-        case EAI_FAMILY: return kWsaEAfNoSupport;
-        case EAI_SYSTEM: return WsaCodeFromErrno(errnoValue);
-        default: return kWsaNoRecovery;
-    }
-}
-
-namespace {
-
-bool EndsWithLabel(const std::string& name, const char* label) {
-    const size_t n = std::strlen(label);
-    if (name.size() < n) return false;
-    if (strcasecmp(name.c_str() + name.size() - n, label) != 0) return false;
-    return name.size() == n || name[name.size() - n - 1] == '.';
-}
-
-std::string WithoutFinalDot(const char* name) {
-    std::string text(name);
-    if (!text.empty() && text.back() == '.') text.pop_back();
-    return text;
-}
-
-bool IsLocalhostName(const char* name) { return EndsWithLabel(WithoutFinalDot(name), "localhost"); }
-
-}  // namespace
-
-bool IsUnresolvableHostName(const char* name) {
-    const std::string text = WithoutFinalDot(name);
-    if (text.empty() || text.size() > 253) return true;
-    if (EndsWithLabel(text, "invalid")) return true;
-    size_t labelLength = 0;
-    for (char c : text) {
-        if (c == '.') {
-            if (labelLength == 0) return true;
-            labelLength = 0;
-            continue;
-        }
-        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                             c == '-' || c == '_';
-        if (!allowed || ++labelLength > 63) return true;
-    }
-    if (labelLength == 0) return true;
-    // No top-level domain is all digits: such a name is a malformed address ("256.1.1.1").
-    const size_t lastDot = text.rfind('.');
-    if (lastDot == std::string::npos) return false;
-    const std::string last = text.substr(lastDot + 1);
-    return std::all_of(last.begin(), last.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -862,185 +668,6 @@ int GetSockOpt(TSocket s, int level, int option, char* value, int* valueLength) 
     std::memcpy(value, &target, sizeof target);
     *valueLength = sizeof target;
     return 0;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Names
-
-THostEnt* GetHostByName(const char* name) {
-    if (!Started()) return nullptr;
-    if (name == nullptr) return Fail(kWsaEFault), nullptr;
-    HostAnswer& answer = tHostAnswer;
-    std::string hostName = name;
-    if (hostName.empty()) {
-        char local[256] = {};
-        if (Libc().gethostname(local, sizeof local - 1) != 0) return Fail(WsaCodeFromErrno(errno)), nullptr;
-        hostName = local;
-    }
-    // Names that no resolver may answer never reach one (and never leave the machine).
-    if (IsLocalhostName(hostName.c_str())) {
-        answer.name = hostName;
-        answer.aliases.clear();
-        answer.addresses.assign(1, std::array<char, 4>{127, 0, 0, 1});
-        return answer.Publish();
-    }
-    in_addr numeric{};
-    const bool isNumeric = ::inet_aton(hostName.c_str(), &numeric) != 0;
-    if (!isNumeric && IsUnresolvableHostName(hostName.c_str())) return Fail(kWsaHostNotFound), nullptr;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_CANONNAME;
-    addrinfo* found = nullptr;
-    errno = 0;
-    const int result = ::getaddrinfo(hostName.c_str(), nullptr, &hints, &found);
-    if (result != 0) return Fail(WsaCodeFromAddrInfo(result, errno)), nullptr;
-    std::unique_ptr<addrinfo, void (*)(addrinfo*)> guard(found, ::freeaddrinfo);
-    answer.name = (found->ai_canonname != nullptr) ? found->ai_canonname : hostName;
-    answer.aliases.clear();
-    answer.addresses.clear();
-    for (addrinfo* item = found; item != nullptr; item = item->ai_next) {
-        if (item->ai_family != AF_INET || item->ai_addrlen < sizeof(sockaddr_in)) continue;
-        std::array<char, 4> bytes;
-        std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in*>(item->ai_addr)->sin_addr, 4);
-        if (std::find(answer.addresses.begin(), answer.addresses.end(), bytes) == answer.addresses.end())
-            answer.addresses.push_back(bytes);
-    }
-    if (answer.addresses.empty()) return Fail(kWsaNoData), nullptr;
-    return answer.Publish();
-}
-
-THostEnt* GetHostByAddr(const char* address, int length, int type) {
-    if (!Started()) return nullptr;
-    if (address == nullptr || length < 4) return Fail(kWsaEFault), nullptr;
-    if (type != kAfInet || length != 4) return Fail(kWsaEAfNoSupport), nullptr;
-    sockaddr_in in{};
-    in.sin_family = AF_INET;
-    std::memcpy(&in.sin_addr, address, 4);
-    char host[NI_MAXHOST] = {};
-    errno = 0;
-    const int result = ::getnameinfo(reinterpret_cast<const sockaddr*>(&in), sizeof in, host, sizeof host, nullptr, 0,
-                                     NI_NAMEREQD);
-    if (result != 0) return Fail(WsaCodeFromAddrInfo(result, errno)), nullptr;
-    HostAnswer& answer = tHostAnswer;
-    answer.name = host;
-    answer.aliases.clear();
-    std::array<char, 4> bytes;
-    std::memcpy(bytes.data(), address, 4);
-    answer.addresses.assign(1, bytes);
-    return answer.Publish();
-}
-
-int GetHostName(char* name, int length) {
-    if (name == nullptr || length <= 0) return Fail(kWsaEFault);
-    char local[256] = {};
-    if (Libc().gethostname(local, sizeof local - 1) != 0) return Fail(WsaCodeFromErrno(errno));
-    const size_t size = std::strlen(local);
-    if (size + 1 > static_cast<size_t>(length)) return Fail(kWsaEFault);
-    std::memcpy(name, local, size + 1);
-    return 0;
-}
-
-namespace {
-
-TServEnt* PublishService(const servent& found) {
-    NamedAnswer& answer = tServiceAnswer;
-    answer.name = found.s_name != nullptr ? found.s_name : "";
-    answer.protocol = found.s_proto != nullptr ? found.s_proto : "";
-    CopyAliases(found.s_aliases, answer.aliases);
-    tServEnt.s_name = answer.name.data();
-    tServEnt.s_aliases = answer.PublishAliases();
-    tServEnt.s_port = static_cast<short>(found.s_port);
-    tServEnt.s_proto = answer.protocol.data();
-    return &tServEnt;
-}
-
-TProtoEnt* PublishProtocol(const protoent& found) {
-    NamedAnswer& answer = tProtocolAnswer;
-    answer.name = found.p_name != nullptr ? found.p_name : "";
-    CopyAliases(found.p_aliases, answer.aliases);
-    tProtoEnt.p_name = answer.name.data();
-    tProtoEnt.p_aliases = answer.PublishAliases();
-    tProtoEnt.p_proto = static_cast<short>(found.p_proto);
-    return &tProtoEnt;
-}
-
-}  // namespace
-
-TServEnt* GetServByName(const char* name, const char* protocol) {
-    if (!Started()) return nullptr;
-    if (name == nullptr) return Fail(kWsaEFault), nullptr;
-    servent found{};
-    servent* result = nullptr;
-    std::vector<char> buffer(4096);
-    if (::getservbyname_r(name, protocol, &found, buffer.data(), buffer.size(), &result) != 0 || result == nullptr)
-        return Fail(kWsaNoData), nullptr;
-    return PublishService(found);
-}
-
-TServEnt* GetServByPort(int port, const char* protocol) {
-    if (!Started()) return nullptr;
-    servent found{};
-    servent* result = nullptr;
-    std::vector<char> buffer(4096);
-    if (::getservbyport_r(port, protocol, &found, buffer.data(), buffer.size(), &result) != 0 || result == nullptr)
-        return Fail(kWsaNoData), nullptr;
-    return PublishService(found);
-}
-
-TProtoEnt* GetProtoByName(const char* name) {
-    if (!Started()) return nullptr;
-    if (name == nullptr) return Fail(kWsaEFault), nullptr;
-    protoent found{};
-    protoent* result = nullptr;
-    std::vector<char> buffer(4096);
-    if (::getprotobyname_r(name, &found, buffer.data(), buffer.size(), &result) != 0 || result == nullptr)
-        return Fail(kWsaNoData), nullptr;
-    return PublishProtocol(found);
-}
-
-TProtoEnt* GetProtoByNumber(int number) {
-    if (!Started()) return nullptr;
-    protoent found{};
-    protoent* result = nullptr;
-    std::vector<char> buffer(4096);
-    if (::getprotobynumber_r(number, &found, buffer.data(), buffer.size(), &result) != 0 || result == nullptr)
-        return Fail(kWsaNoData), nullptr;
-    return PublishProtocol(found);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Addresses and byte order
-
-unsigned int InetAddr(const char* text) {
-    if (text == nullptr || *text == '\0') return kInAddrNone;
-    in_addr address{};
-    if (::inet_aton(text, &address) == 0) return kInAddrNone;
-    return address.s_addr;
-}
-
-char* InetNtoa(TInAddr address) {
-    unsigned char bytes[4];
-    std::memcpy(bytes, &address.s_addr, 4);
-    std::snprintf(tAddressText, sizeof tAddressText, "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
-    return tAddressText;
-}
-
-// Network byte order is big-endian; the host may be either.
-unsigned short SwapShort(unsigned short value) {
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    return __builtin_bswap16(value);
-#else
-    return value;
-#endif
-}
-
-unsigned int SwapLong(unsigned int value) {
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    return __builtin_bswap32(value);
-#else
-    return value;
-#endif
 }
 
 }  // namespace quorvane::platform::sockcore
