@@ -17,24 +17,16 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "history/history_store.h"
+#include "history_bench_file.h"
 #include "window/history_chart.h"
 #include "window/history_window.h"
 
 namespace {
-
-std::string ResidentMemory() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return line.substr(6);
-    return "?";
-}
 
 void Report(const char* what, std::vector<double> times) {
     std::sort(times.begin(), times.end());
@@ -45,21 +37,14 @@ void Report(const char* what, std::vector<double> times) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_history_window FILE [STEPS] [PNG]\n");
-        return 2;
-    }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
+    const auto filled = OpenFilledFile(argc, argv, "bench_history_window FILE [STEPS] [PNG]");
+    if (!filled) return 2;
     using namespace quorvane;
-    THistoryStore store(argv[1]);
+    THistoryStore& store = *filled;
     const auto span = store.Span();
-    if (!span) {
-        std::fprintf(stderr, "%s holds no polls\n", argv[1]);
-        return 1;
-    }
     const int steps = argc > 2 ? std::atoi(argv[2]) : 240;
-    std::printf("%s: %lld polls\n", argv[1], static_cast<long long>(store.Count()));
 
     THistoryWindow window{std::string()};
     window.SetClock([&] { return span->second; });

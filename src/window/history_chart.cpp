@@ -11,6 +11,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -195,10 +196,12 @@ bool THistoryChart::Dark() const { return palette().color(QPalette::Base).lightn
 
 QColor THistoryChart::SeriesColour(int index) const {
     // Apart from the marks' red and orange, and readable on light and dark backgrounds alike.
-    static const QColor light[] = {QColor(0, 90, 200), QColor(0, 140, 60), QColor(160, 0, 170), QColor(90, 90, 90)};
-    static const QColor dark[] = {QColor(100, 170, 255), QColor(90, 210, 130), QColor(220, 120, 240),
-                                  QColor(180, 180, 180)};
-    return (Dark() ? dark : light)[index % 4];
+    static const std::array<QColor, 4> light = {QColor(0, 90, 200), QColor(0, 140, 60), QColor(160, 0, 170),
+                                                QColor(90, 90, 90)};
+    static const std::array<QColor, 4> dark = {QColor(100, 170, 255), QColor(90, 210, 130), QColor(220, 120, 240),
+                                               QColor(180, 180, 180)};
+    const size_t slot = static_cast<size_t>(index) % light.size();
+    return Dark() ? dark[slot] : light[slot];
 }
 
 void THistoryChart::Layout() {

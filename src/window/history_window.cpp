@@ -527,12 +527,15 @@ void THistoryWindow::RestoreGeometry() {
 
 THistoryWindowSettings THistoryWindow::CurrentSettings() const {
     THistoryWindowSettings settings = loaded_;
-    // A size or place the user gave; where the desktop first put the window is not kept.
-    if (normalGeometry_.size() != QSize(loaded_.Width, loaded_.Height)) {
+    // A size or place the user gave; where (and how large) the desktop first put the window is
+    // not kept.
+    const QRect given = placed_.value_or(QRect(QPoint(loaded_.Left.value_or(0), loaded_.Top.value_or(0)),
+                                               QSize(loaded_.Width, loaded_.Height)));
+    if (normalGeometry_.size() != given.size()) {
         settings.Width = normalGeometry_.width();
         settings.Height = normalGeometry_.height();
     }
-    if (placed_ && normalGeometry_.topLeft() != *placed_) {
+    if (placed_ && normalGeometry_.topLeft() != placed_->topLeft()) {
         settings.Left = normalGeometry_.x();
         settings.Top = normalGeometry_.y();
     }
@@ -550,7 +553,7 @@ void THistoryWindow::SaveSettings() {
     try {
         THistoryWindowSettings::Save(settingsFile_, current);
         loaded_ = current;
-        if (current.Left) placed_ = QPoint(*current.Left, *current.Top);
+        placed_ = normalGeometry_;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s: %s\n", settingsFile_.c_str(), error.what());
     }
@@ -561,7 +564,7 @@ void THistoryWindow::showEvent(QShowEvent* event) {
     if (placed_) return;
     // The desktop places a new window a moment after it is shown.
     QTimer::singleShot(300, this, [this] {
-        if (!placed_) placed_ = normalGeometry_.topLeft();
+        if (!placed_) placed_ = normalGeometry_;
     });
 }
 
