@@ -87,6 +87,16 @@ QString TrimmedValue(const std::optional<std::string>& text) {
     return platform::ToQString(text.value_or(std::string())).trimmed();
 }
 
+// One line of text in a box, left- or right-aligned and centred vertically. Drawn at its base
+// line: the painter then shapes the text but lays out no paragraph, which is most of the cost
+// of the many labels of a chart.
+void DrawLabel(QPainter& painter, const QRectF& box, Qt::Alignment alignment, const QString& text) {
+    const QFontMetricsF metrics(painter.font());
+    const double x = alignment & Qt::AlignRight ? box.right() - metrics.horizontalAdvance(text) : box.left();
+    const double baseline = box.center().y() + (metrics.ascent() - metrics.descent()) / 2;
+    painter.drawText(QPointF(x, baseline), text);
+}
+
 // The chart announces itself as a chart; its description carries the range and statistics.
 class TChartAccessible : public QAccessibleWidget {
 public:
@@ -564,7 +574,7 @@ void THistoryChart::PaintLane(QPainter& painter, const TLane& lane) {
     QFont bold = font();
     bold.setBold(true);
     painter.setFont(bold);
-    painter.drawText(lane.Header.adjusted(0, 0, 0, -2), Qt::AlignLeft | Qt::AlignVCenter, LaneTitle(lane));
+    DrawLabel(painter, lane.Header.adjusted(0, 0, 0, -2), Qt::AlignLeft, LaneTitle(lane));
     for (const auto& [box, field] : Keys(lane)) {
         const TSeries* series = nullptr;
         for (const TSeries& candidate : lane.Series)
@@ -580,7 +590,7 @@ void THistoryChart::PaintLane(QPainter& painter, const TLane& lane) {
             painter.drawRect(swatch);
         }
         painter.setPen(series->Visible ? text : axisColour);
-        painter.drawText(box.adjusted(14, 0, 0, -2), Qt::AlignLeft | Qt::AlignVCenter, HistorySeriesLabel(field));
+        DrawLabel(painter, box.adjusted(14, 0, 0, -2), Qt::AlignLeft, HistorySeriesLabel(field));
     }
     painter.setFont(font());
 
@@ -596,7 +606,7 @@ void THistoryChart::PaintLane(QPainter& painter, const TLane& lane) {
             const double off = base - laneHeight * 0.15, on = base - laneHeight * 0.8;
             if (i % static_cast<size_t>(labelEvery) == 0) {
                 painter.setPen(text);
-                painter.drawText(QRectF(0, base - laneHeight, plot.left() - 6, laneHeight), Qt::AlignRight | Qt::AlignVCenter,
+                DrawLabel(painter, QRectF(0, base - laneHeight, plot.left() - 6, laneHeight), Qt::AlignRight,
                                  QString::number(i + 1));
             }
             const TSeries& series = lane.Series[i];
@@ -640,7 +650,7 @@ void THistoryChart::PaintLane(QPainter& painter, const TLane& lane) {
         painter.setPen(QPen(grid, 1));
         painter.drawLine(QPointF(plot.left(), at), QPointF(plot.right(), at));
         painter.setPen(text);
-        painter.drawText(QRectF(0, at - metrics.height() / 2, plot.left() - 6, metrics.height()), Qt::AlignRight | Qt::AlignVCenter,
+        DrawLabel(painter, QRectF(0, at - metrics.height() / 2, plot.left() - 6, metrics.height()), Qt::AlignRight,
                          NumberText(tick, axis.Decimals));
     }
     painter.setClipRect(plot);
@@ -655,15 +665,15 @@ void THistoryChart::PaintLane(QPainter& painter, const TLane& lane) {
         if (limit.Value < axis.Low || limit.Value > axis.High) {
             const bool over = limit.Value > axis.High;
             double& at = over ? above : below;
-            painter.drawText(QRectF(plot.left(), at, plot.width() - 4, metrics.height()), Qt::AlignRight | Qt::AlignVCenter,
+            DrawLabel(painter, QRectF(plot.left(), at, plot.width() - 4, metrics.height()), Qt::AlignRight,
                              (over ? QStringLiteral("\u25B2 ") : QStringLiteral("\u25BC ")) + label);
             at += over ? metrics.height() : -metrics.height();
             continue;
         }
         const double at = std::round(y(limit.Value)) + 0.5;
         painter.drawLine(QPointF(plot.left(), at), QPointF(plot.right(), at));
-        painter.drawText(QRectF(plot.left(), limit.High ? at - metrics.height() - 1 : at + 1, plot.width() - 4, metrics.height()),
-                         Qt::AlignRight | Qt::AlignVCenter, label);
+        DrawLabel(painter, QRectF(plot.left(), limit.High ? at - metrics.height() - 1 : at + 1, plot.width() - 4, metrics.height()),
+                         Qt::AlignRight, label);
     }
     for (const TSeries& series : lane.Series) {
         if (!series.Visible || series.Columns.empty()) continue;
@@ -688,18 +698,27 @@ void THistoryChart::PaintLane(QPainter& painter, const TLane& lane) {
 }
 
 void THistoryChart::PaintMarks(QPainter& painter) {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    const QColor failure(220, 0, 0), alarm(255, 140, 0);
+    // Each kind drawn once, smooth, and then copied to every place: years of history hold
+    // thousands of marks.
+    const qreal ratio = painter.device()->devicePixelRatioF();
+    auto shape = [&](bool failure) {
+        QPixmap mark(QSize(static_cast<int>(std::ceil((kMarkSize + 2) * ratio)), static_cast<int>(std::ceil((kMarkSize + 2) * ratio))));
+        mark.setDevicePixelRatio(ratio);
+        mark.fill(Qt::transparent);
+        QPainter draw(&mark);
+        draw.setRenderHint(QPainter::Antialiasing, true);
+        draw.setPen(QPen(palette().color(QPalette::Base), 1));
+        draw.setBrush(failure ? QColor(220, 0, 0) : QColor(255, 140, 0));
+        const QRectF box(1, 1, kMarkSize, kMarkSize);
+        if (failure) draw.drawEllipse(box);
+        else draw.drawRect(box);
+        return mark;
+    };
+    const QPixmap failure = shape(true), alarm = shape(false);
     for (const THistoryMark& mark : marks_) {
-        const QPointF centre(XOf(mark.AtMs), MarkY(mark));
-        const QRectF box(centre.x() - kMarkSize / 2, centre.y() - kMarkSize / 2, kMarkSize, kMarkSize);
-        painter.setPen(QPen(palette().color(QPalette::Base), 1));
-        painter.setBrush(mark.Failure ? failure : alarm);
-        if (mark.Failure) painter.drawEllipse(box);
-        else painter.drawRect(box);
+        const QPointF corner(XOf(mark.AtMs) - kMarkSize / 2 - 1, MarkY(mark) - kMarkSize / 2 - 1);
+        painter.drawPixmap(corner, mark.Failure ? failure : alarm);
     }
-    painter.restore();
 }
 
 void THistoryChart::PaintTimeAxis(QPainter& painter) {
@@ -733,7 +752,7 @@ void THistoryChart::PaintTimeAxis(QPainter& painter) {
             if (label.isEmpty()) continue;
             const double labelWidth = metrics.horizontalAdvance(label);
             const double left = std::clamp(x - labelWidth / 2, 0.0, std::max(0.0, width() - labelWidth));
-            painter.drawText(QRectF(left, lineY, labelWidth + 1, metrics.height()), Qt::AlignLeft | Qt::AlignVCenter, label);
+            DrawLabel(painter, QRectF(left, lineY, labelWidth + 1, metrics.height()), Qt::AlignLeft, label);
             lineY += metrics.height();
         }
     }
@@ -759,7 +778,7 @@ void THistoryChart::PaintReadout(QPainter& painter) {
     double y = box.top() + 4;
     // Drawn as plain text: nothing the unit sent is read as markup.
     for (const QString& line : readout_) {
-        painter.drawText(QRectF(box.left() + 6, y, width + 2, metrics.height()), Qt::AlignLeft | Qt::AlignVCenter, line);
+        DrawLabel(painter, QRectF(box.left() + 6, y, width + 2, metrics.height()), Qt::AlignLeft, line);
         y += metrics.height();
     }
 }
