@@ -97,15 +97,17 @@ int TPollCommand::Report(const TPollResult& result) {
     if (std::fflush(out_) != 0 && outputError == 0) outputError = errno;
     if (outputError == 0 && std::ferror(out_)) outputError = EIO;
     if (outputError != 0) PrintProblem(err_, "cannot write the output: " + platform::FileErrorText(outputError));
+    bool textfileWritten = true;
     if (!options_.TextfilePath.empty()) {
         try {
             WriteTextfile(options_.TextfilePath, FormatPrometheusExposition(report));
         } catch (const EFCreateError& e) {
             PrintProblem(err_, e.Message());
-            return kExitUsage;
+            textfileWritten = false;
         }
     }
-    return outputError != 0 ? kExitPollFailed : 0;
+    if (outputError != 0) return kExitPollFailed;
+    return textfileWritten ? 0 : kExitUsage;
 }
 
 int TPollCommand::RunOnce() {

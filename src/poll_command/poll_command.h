@@ -36,7 +36,8 @@ public:
 
 private:
     // Counts the poll, prints it and writes the textfile. Returns 0, or the exit status of what
-    // could not be written: kExitUsage for the textfile, kExitPollFailed for the output.
+    // could not be written: kExitPollFailed for the output (which ends any run), else
+    // kExitUsage for the textfile.
     int Report(const TPollResult& result);
     int RunOnce();
     int RunEvery();
