@@ -1,5 +1,6 @@
 #include "history/history_store.h"
 
+#include <algorithm>
 
 #include "rtl/scope_exit.h"
 
@@ -57,6 +58,14 @@ std::string UpsertSummarySql() {
     return "INSERT INTO summaries(" + names + ") VALUES(" + places + ") ON CONFLICT(level, cell) DO UPDATE SET " +
            updates;
 }
+
+// The times a history can be drawn and exported over: the years 1 to 9999. A file may hold
+// any 64-bit time (crafted, or from a clock gone wrong); ranges are kept inside these bounds
+// so that their widths and ends never overflow, and such polls are left out.
+constexpr int64_t kEarliestMs = -62'135'596'800'000;
+constexpr int64_t kLatestMs = 253'402'300'799'999;
+
+int64_t Bounded(int64_t ms) { return std::clamp(ms, kEarliestMs, kLatestMs); }
 
 int64_t FloorTo(int64_t ms, int64_t step) {
     const int64_t cell = ms / step * step;
@@ -256,7 +265,7 @@ std::optional<std::pair<int64_t, int64_t>> THistoryStore::Span() {
         Statement("SELECT (SELECT min(started_ms) FROM polls), (SELECT max(started_ms) FROM polls)");
     span.Step();
     std::optional<std::pair<int64_t, int64_t>> result;
-    if (span.Number(0)) result.emplace(span.Integer(0), span.Integer(1));
+    if (span.Number(0)) result.emplace(Bounded(span.Integer(0)), Bounded(span.Integer(1)));
     span.Reset();
     return result;
 }
@@ -264,6 +273,8 @@ std::optional<std::pair<int64_t, int64_t>> THistoryStore::Span() {
 std::vector<THistoryBucket> THistoryStore::Buckets(const std::vector<int>& fields, int64_t fromMs, int64_t toMs,
                                                    int32_t columns) {
     std::vector<THistoryBucket> buckets;
+    fromMs = Bounded(fromMs);
+    toMs = Bounded(toMs);
     if (toMs <= fromMs || columns <= 0 || fields.empty()) return buckets;
     const int64_t width = (toMs - fromMs) / columns;
     const int64_t level = width >= kHourMs ? kHourMs : width >= kTenMinutesMs ? kTenMinutesMs : 0;
@@ -299,6 +310,8 @@ std::vector<THistoryBucket> THistoryStore::Buckets(const std::vector<int>& field
 
 std::vector<THistoryMark> THistoryStore::Marks(int64_t fromMs, int64_t toMs, int32_t columns) {
     std::vector<THistoryMark> marks;
+    fromMs = Bounded(fromMs);
+    toMs = Bounded(toMs);
     if (toMs <= fromMs || columns <= 0) return marks;
     // The bare column beside min() comes from the row holding the minimum: the first reason
     // or title of the column.

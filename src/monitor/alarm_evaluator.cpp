@@ -85,7 +85,7 @@ void TAlarmEvaluator::EvaluateReading(int row, const std::string& text, const TP
                                       const std::string& unitAddress, std::vector<TAlarmEvent>& events) {
     const TReadingLimits& limits = rules_.Readings[static_cast<size_t>(row)];
     RowState& state = rows_[static_cast<size_t>(row)];
-    if (!limits.Enabled) return;
+    if (!limits.Watched()) return;
     const std::optional<double> value = ReadingNumber(text);
     if (!value) return;  // a reading that is no number neither starts nor ends an alarm
     const TReading& reading = AnalogueReading(row);

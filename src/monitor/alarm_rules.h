@@ -24,7 +24,10 @@ struct TReadingLimits {
     std::optional<TAlarmLimit> Low;
     std::optional<TAlarmLimit> High;
     bool Enabled = true;
-    bool Watched() const { return Enabled && (Low || High); }
+    // A low limit not below the high one (only a hand-edited file holds one): every value would
+    // be beyond one of them, so such a row is kept as written but watches nothing.
+    bool Crossed() const { return Low && High && !(Low->Value < High->Value); }
+    bool Watched() const { return Enabled && (Low || High) && !Crossed(); }
     bool operator==(const TReadingLimits&) const = default;
 };
 

@@ -22,9 +22,9 @@ const QColor kAlarmBackground(255, 90, 90);
 QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // A settings file that cannot be read leaves the alarms off rather than the window unopened.
-TAlarmRules LoadRules() {
+TAlarmRules LoadRules(TAlarmRowNotes& notes) {
     try {
-        return TAlarmSettings::Load(SettingsFileName, std::cerr);
+        return TAlarmSettings::Load(SettingsFileName, std::cerr, &notes);
     } catch (const std::exception& error) {
         std::cerr << SettingsFileName << ": alarms not loaded: " << error.what() << "\n";
         return TAlarmRules{};
@@ -33,12 +33,13 @@ TAlarmRules LoadRules() {
 
 }  // namespace
 
-TAlarmMonitor::TAlarmMonitor(TForm1& form) : form_(form), evaluator_(LoadRules()) {
+TAlarmMonitor::TAlarmMonitor(TForm1& form) : form_(form), evaluator_(LoadRules(fileNotes_)) {
     boxes_ = form.ValueBoxes;
     for (size_t row = 0; row < boxes_.size(); ++row) normalPalettes_[row] = boxes_[row]->palette();
 
     page_ = new TAlarmsPage(evaluator_.Rules());
     form.PageControl1->addTab(page_, QStringLiteral("Alarms"));
+    for (int row = 0; row < kAnalogueReadingCount; ++row) page_->ShowRowReason(row, fileNotes_[static_cast<size_t>(row)]);
     page_->SetOnRulesChanged([this](const TAlarmRules& rules) { RulesChanged(rules); });
     page_->SetOnTestNotification([this] {
         notifier_.Notify("Quorvane: test notification",

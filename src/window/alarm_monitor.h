@@ -9,6 +9,7 @@
 
 #include "monitor/alarm_evaluator.h"
 #include "monitor/alarm_event.h"
+#include "monitor/alarm_settings.h"
 #include "monitor/poll_outcome.h"
 #include "platform/gui/desktop_notifier.h"
 
@@ -46,6 +47,7 @@ private:
     void ShowState();
 
     TForm1& form_;
+    TAlarmRowNotes fileNotes_;  // filled while evaluator_ is made, shown once the page is there
     TAlarmEvaluator evaluator_;
     platform::TDesktopNotifier notifier_;
     std::unique_ptr<TAlarmTray> tray_;

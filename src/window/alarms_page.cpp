@@ -152,9 +152,14 @@ void TAlarmsPage::RowEdited(int row) {
     limits.Enabled = controls.on->isChecked();
     const std::string reason = ParseReadingLimits(controls.low->text().toStdString(),
                                                   controls.high->text().toStdString(), limits);
-    controls.reason->setText(Utf8(reason));
-    controls.reason->setAccessibleName(Utf8(reason));
+    ShowRowReason(row, reason);
     if (reason.empty()) Commit(rules);
+}
+
+void TAlarmsPage::ShowRowReason(int row, const std::string& reason) {
+    QLabel* label = rows_.at(static_cast<size_t>(row)).reason;
+    label->setText(Utf8(reason));
+    label->setAccessibleName(Utf8(reason));
 }
 
 void TAlarmsPage::Commit(const TAlarmRules& rules) {

@@ -31,6 +31,8 @@ public:
     const TAlarmRules& Rules() const { return rules_; }
     // The alarms active now, one per line ("" when none), shown above the table.
     void ShowActive(const QString& text);
+    // Why a row is not as it should be ("" to clear), beside it until the row is next edited.
+    void ShowRowReason(int row, const std::string& reason);
 
     QLineEdit* LowEdit(int row) const { return rows_.at(static_cast<size_t>(row)).low; }
     QLineEdit* HighEdit(int row) const { return rows_.at(static_cast<size_t>(row)).high; }

@@ -192,5 +192,18 @@ TEST_F(AlarmWindowTest, TypedLimitsAreCheckedAndOnlyAChangeWritesTheSettings) {
     EXPECT_TRUE(BoxIsRed(form->Memo11));
 }
 
+// What a hand-edited file got wrong is said beside the row it concerns, and limits that cross
+// raise no alarm whatever the value.
+TEST_F(AlarmWindowTest, FileProblemsShowBesideTheirRowsAndCrossedLimitsStayQuiet) {
+    testing::WriteFile(SettingsFile(), "[Alarms]\r\nTemp1High=40\r\n\r\n[alarms]\r\nTemp2Low=50\r\nTemp2High=45\r\n\r\n");
+    auto form = MakeForm();
+    TAlarmsPage& page = *form->Alarms->Page();
+    EXPECT_TRUE(page.RowReason(0)->text().contains(QStringLiteral("is ignored"))) << page.RowReason(0)->text().toStdString();
+    EXPECT_EQ(page.RowReason(1)->text(), QStringLiteral("low must be below high; not watched"));
+    EXPECT_EQ(page.LowEdit(1)->text(), QStringLiteral("50"));
+    EXPECT_EQ(RunPoll(*form, {"47"}), Keys{});
+    EXPECT_FALSE(BoxIsRed(form->Memo11));
+}
+
 }  // namespace
 }  // namespace quorvane
