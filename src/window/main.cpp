@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "window/form1.h"
+#include "window/watch_page.h"
 #include "platform/gui/application.h"
 #include "platform/gui/termination_signal.h"
 
@@ -30,6 +31,9 @@ int main(int argc, char** argv) {
                 form->move(available.center() - form->rect().center());
             }
             form->show();
+            // "--watch" (as the login's autostart entry starts it) or the setting: polling
+            // starts as if "Get Status" had been pressed.
+            form->Watching->StartIfAsked(TWatchPage::WatchRequested(application.arguments()));
             // Ended from outside (SIGTERM, the session's end): as if the window were closed.
             platform::TTerminationSignal termination([window = form.get()] { window->close(); });
             exitCode = application.Run();

@@ -20,7 +20,7 @@ protected:
         outcome.Code = 200;
         outcome.Succeeded = true;
         std::string keys;
-        for (const TAlarmEvent& event : evaluator.Evaluate(outcome, reading_, "127.0.0.1")) {
+        for (const TAlarmEvent& event : evaluator.Evaluate(outcome, reading_, TReadingSet().set(), "127.0.0.1")) {
             keys += (keys.empty() ? "" : " ") + std::string(event.Started ? "+" : "-") + event.Key;
         }
         return keys;
