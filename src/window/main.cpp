@@ -34,8 +34,9 @@ int main(int argc, char** argv) {
             // "--watch" (as the login's autostart entry starts it) or the setting: polling
             // starts as if "Get Status" had been pressed.
             form->Watching->StartIfAsked(TWatchPage::WatchRequested(application.arguments()));
-            // Ended from outside (SIGTERM, the session's end): as if the window were closed.
-            platform::TTerminationSignal termination([window = form.get()] { window->close(); });
+            // Ended from outside (SIGTERM, the session's end): as if the window were closed, and
+            // never into the tray.
+            platform::TTerminationSignal termination([window = form.get()] { window->Watching->CloseProgram(); });
             exitCode = application.Run();
             // Destroying the window saves the settings while their file name is still known,
             // and while the application (the error box's title) still exists.

@@ -22,8 +22,8 @@ QString AgoText(int64_t atMs) {
     return QStringLiteral("%1 days ago").arg(seconds / 86400);
 }
 
-// A lamp's colour moved most of the way towards the background behind it: still telling on
-// from off, but plainly not lit now.
+// A colour moved most of the way towards the background behind it: a lamp still tells on from
+// off and a box's text stays legible, but plainly neither is current (in a dark palette too).
 QColor Muted(const QColor& color, const QColor& background) {
     const auto mix = [](int a, int b) { return (2 * a + 3 * b) / 5; };
     return QColor(mix(color.red(), background.red()), mix(color.green(), background.green()),
@@ -92,8 +92,8 @@ void TReadingFreshness::Show() {
         widget->setAccessibleDescription(old ? age + QStringLiteral(" (") + name + QLatin1Char(')') : name);
         QPalette palette = widget->palette();
         if (index < kAnalogueReadingCount) {
-            palette.setColor(QPalette::Text, old ? palette.color(QPalette::Disabled, QPalette::Text)
-                                                 : normalText_[static_cast<size_t>(index)]);
+            const QColor& text = normalText_[static_cast<size_t>(index)];
+            palette.setColor(QPalette::Text, old ? Muted(text, palette.color(QPalette::Base)) : text);
         } else {
             const QColor& lit = lampColors_[static_cast<size_t>(index - kAnalogueReadingCount)];
             const QColor background = widget->parentWidget()->palette().color(QPalette::Window);

@@ -80,7 +80,7 @@ void TWatchPage::StartIfAsked(bool requested) {
 }
 
 bool TWatchPage::CloseToTray(QCloseEvent& event) {
-    if (!event.spontaneous() || !settings_.KeepInTray) return false;
+    if (ending_ || !settings_.KeepInTray) return false;
     TAlarmTray* tray = form_.Alarms->Tray();
     if (tray == nullptr || !tray->Available() || !TAlarmTray::Present()) return false;
     event.ignore();
@@ -88,6 +88,15 @@ bool TWatchPage::CloseToTray(QCloseEvent& event) {
     QApplication::setQuitOnLastWindowClosed(false);
     form_.hide();
     return true;
+}
+
+void TWatchPage::CloseProgram() {
+    ending_ = true;
+    QApplication::setQuitOnLastWindowClosed(true);
+    // A window away in the tray has no close left to end the program with: it ends as through
+    // File > Exit.
+    if (form_.isVisible()) form_.close();
+    else form_.CloseX1Click();
 }
 
 bool TWatchPage::eventFilter(QObject* watched, QEvent* event) {

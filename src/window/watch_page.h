@@ -28,10 +28,12 @@ public:
     // At start, once the window is up: watches when the command line or the setting says so.
     void StartIfAsked(bool requested);
     // For the window's close request: true when the window went to the tray instead, which
-    // happens only for a close the user asks of the window itself (its close button, the
-    // window manager), with the setting on and a tray on the desktop. The program's own
-    // requests (File > Exit, the tray's Quit, the session's end) always end it.
+    // happens with the setting on and a tray on the desktop, unless the program is ending: its
+    // own requests (File > Exit, the tray's Quit, the session's end through CloseProgram)
+    // always end it.
     bool CloseToTray(QCloseEvent& event);
+    // Closes the window for good, as the end of the session asks.
+    void CloseProgram();
 
     const TWatchSettings& Settings() const { return settings_; }
 
@@ -48,6 +50,7 @@ private:
 
     TForm1& form_;
     TWatchSettings settings_;
+    bool ending_ = false;
 };
 
 }  // namespace quorvane
