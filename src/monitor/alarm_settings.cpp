@@ -47,6 +47,12 @@ bool ApplyKey(const std::string& key, const std::string& value, TAlarmRules& rul
             if (on) limits.Enabled = *on;
             return on.has_value();
         }
+        if (Same(key, prefix + "Delay")) {
+            const std::optional<int32_t> polls = TCustomIniFile::ParseNumber(value);
+            if (!polls || *polls < 1 || *polls > TReadingLimits::kMaxDelay) return false;
+            limits.Delay = *polls;
+            return true;
+        }
     }
     for (int index = 0; index < kInputCount; ++index) {
         if (Same(key, InputKey(index))) {
@@ -59,6 +65,13 @@ bool ApplyKey(const std::string& key, const std::string& value, TAlarmRules& rul
         const std::optional<bool> on = ParseSwitch(value);
         if (on) rules.SilenceEnabled = *on;
         return on.has_value();
+    }
+    if (Same(key, "Command")) {
+        // Run without a shell and never looked up on the PATH: only a full path says which
+        // program it is.
+        if (!value.empty() && value.front() != '/') return false;
+        rules.Command = value;
+        return true;
     }
     if (Same(key, "UnitSilentPolls")) {
         const std::optional<int32_t> polls = TCustomIniFile::ParseNumber(value);
@@ -152,6 +165,8 @@ void TAlarmSettings::Save(const std::string& fileName, const TAlarmRules& rules)
         // Only what differs from a fresh start is written: a row that is off, a silence alarm that
         // is on, a count other than the usual one.
         Put(ini, prefix + "Enabled", limits.Enabled ? std::nullopt : std::optional<std::string>("0"));
+        Put(ini, prefix + "Delay",
+            limits.Delay == 1 ? std::nullopt : std::optional<std::string>(std::to_string(limits.Delay)));
     }
     for (int index = 0; index < kInputCount; ++index) {
         const TInputWatch watch = rules.Inputs[static_cast<size_t>(index)];
@@ -163,6 +178,7 @@ void TAlarmSettings::Save(const std::string& fileName, const TAlarmRules& rules)
     Put(ini, "UnitSilentPolls", rules.SilencePolls != TAlarmRules{}.SilencePolls
                                     ? std::optional<std::string>(std::to_string(rules.SilencePolls))
                                     : std::nullopt);
+    Put(ini, "Command", rules.Command.empty() ? std::nullopt : std::optional<std::string>(rules.Command));
     ini.WriteBack();
 }
 

@@ -9,9 +9,11 @@
 namespace quorvane {
 
 // The alarms in the settings file, section [Alarms], one key a limit:
-//   Temp2Low=10  Temp2High=45  Temp2Enabled=0   (the nine readings: Temp1..3, Fan1..3, Volt1..3)
+//   Temp2Low=10  Temp2High=45  Temp2Enabled=0  Temp2Delay=3   (the nine readings: Temp1..3,
+//   Fan1..3, Volt1..3; Delay: polls in a row beyond a limit before its alarm starts)
 //   Input5=Change | On | Off
 //   UnitSilentEnabled=1  UnitSilentPolls=3
+//   Command=/absolute/path/of/a/program   (run at each start and end of an alarm)
 // The section exists only once the user has defined or changed an alarm, so that a program
 // that never used alarms keeps the settings file it always had.
 // What the file got wrong about each reading's row, for showing beside it ("" for a row it

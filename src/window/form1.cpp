@@ -15,6 +15,8 @@
 #include "window/alarm_monitor.h"
 #include "window/history_page.h"
 #include "window/poll_watch.h"
+#include "window/reading_freshness.h"
+#include "window/watch_page.h"
 #include "monitor/ini_settings.h"
 #include "monitor/sensor_poll.h"
 #include "platform/gui/application.h"
@@ -72,6 +74,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollUnit) {
     pollWatch_ = std::make_unique<TPollWatch>(*this, *ReasonPanel, *StatusBar1Panel, *StResult);
     platform::RunHandler([this] { FormCreate(); });
     Alarms = std::make_unique<TAlarmMonitor>(*this);
+    Watching = new TWatchPage(*this);
+    freshness_ = std::make_unique<TReadingFreshness>(ValueBoxes, D);
 }
 
 TForm1::~TForm1() {
@@ -203,7 +207,7 @@ void TForm1::PollCycle() {
     pollWatch_->End();
     ApplyPollResult(result);
     const TPollOutcome& outcome = result.Outcome;
-    Alarms->AfterPoll(outcome, target.Host, target.Port);
+    Alarms->AfterPoll(outcome, result.Reached, target.Host, target.Port);
     // On disk before on screen: whatever the user has seen survives a crash.
     if (history_) {
         const std::string historyNews = history_->Record(outcome, Reading, Alarms->LatestEvents());
@@ -213,7 +217,8 @@ void TForm1::PollCycle() {
     const int32_t code = outcome.Code;
     const QString time = ToQString(TimeText());
     StResult->SetCaption(QStringLiteral("Response Code : ") + QString::number(code) + QChar(u'\r') + time);
-    pollWatch_->ShowOutcome(outcome, time);
+    freshness_->Record(result.Reached, outcome.Succeeded, outcome.StartedAtMs);
+    pollWatch_->ShowOutcome(outcome, time, freshness_->SilenceNote());
     StResult->setAccessibleName(QStringLiteral("Response Code %1").arg(code));
     MemoInterval->clear();
     MemoInterval->setText(QString::number(PollCount));
@@ -228,6 +233,7 @@ void TForm1::PollCycle() {
             ShowLamp(reading.Number, reading.Of(Reading));
         }
     }
+    freshness_->ShowAfterPoll();
     HistoryPage->PollRecorded();
 }
 
@@ -255,6 +261,8 @@ bool TForm1::OpenURL(const std::string& url) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // Keeping watch in the tray: the window goes, polling goes on.
+    if (Watching != nullptr && Watching->CloseToTray(*event)) return;
     // Closed during a poll: the poll gives up at once and the window closes right after it.
     if (pollWatch_ != nullptr && pollWatch_->DeferClose()) {
         event->ignore();

@@ -32,6 +32,8 @@ namespace quorvane {
 
 class TAlarmMonitor;
 class TPollWatch;
+class TReadingFreshness;
+class TWatchPage;
 class THistoryPage;
 class THistoryRecorder;
 
@@ -138,6 +140,9 @@ public:
     // The alarms: the "Alarms" page, notifications, red boxes and the tray icon; it keeps the
     // events of the latest poll.
     std::unique_ptr<TAlarmMonitor> Alarms;
+    // The "Watching" page: watching from the start, at login and in the tray (owned by the
+    // page control).
+    TWatchPage* Watching = nullptr;
 
 private:
     // Creates every control with its initial value (form1_controls.cpp).
@@ -161,6 +166,7 @@ private:
     // Keeps the window alive during a poll and tells why one failed.
     std::unique_ptr<TPollWatch> pollWatch_;
     std::unique_ptr<THistoryRecorder> history_;  // beside the settings file, from FormCreate on
+    std::unique_ptr<TReadingFreshness> freshness_;  // greys what the latest poll did not read
 };
 
 }  // namespace quorvane

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "window/form1.h"
+#include "window/watch_page.h"
 #include "platform/gui/application.h"
 #include "platform/gui/termination_signal.h"
 
@@ -30,8 +31,12 @@ int main(int argc, char** argv) {
                 form->move(available.center() - form->rect().center());
             }
             form->show();
-            // Ended from outside (SIGTERM, the session's end): as if the window were closed.
-            platform::TTerminationSignal termination([window = form.get()] { window->close(); });
+            // "--watch" (as the login's autostart entry starts it) or the setting: polling
+            // starts as if "Get Status" had been pressed.
+            form->Watching->StartIfAsked(TWatchPage::WatchRequested(application.arguments()));
+            // Ended from outside (SIGTERM, the session's end): as if the window were closed, and
+            // never into the tray.
+            platform::TTerminationSignal termination([window = form.get()] { window->Watching->CloseProgram(); });
             exitCode = application.Run();
             // Destroying the window saves the settings while their file name is still known,
             // and while the application (the error box's title) still exists.

@@ -77,12 +77,13 @@ void TPollWatch::End() {
     }
 }
 
-void TPollWatch::ShowOutcome(const TPollOutcome& outcome, const QString& timeText) {
+void TPollWatch::ShowOutcome(const TPollOutcome& outcome, const QString& timeText, const QString& silenceNote) {
     QString text;
     if (!outcome.Succeeded) {
         failureShown_ = true;
         text = portNote_ + (outcome.FailureReason.empty() ? QStringLiteral("The poll failed")
                                                            : platform::ToQString(outcome.FailureReason));
+        if (!silenceNote.isEmpty()) text += QStringLiteral(" · ") + silenceNote;
     } else if (failureShown_) {
         text = QStringLiteral("Good poll at ") + timeText;
     }

@@ -39,9 +39,10 @@ public:
     void Begin(const std::string& host, int32_t port, const std::string& portText);
     // Safe to call more than once; a close asked for during the poll follows right after.
     void End();
-    // After a failure: the reason. After a good poll that follows a failure: when it succeeded
-    // (timeText). Before the first failure the panel is left as it is.
-    void ShowOutcome(const TPollOutcome& outcome, const QString& timeText);
+    // After a failure: the reason, and since when the unit has not answered (silenceNote).
+    // After a good poll that follows a failure: when it succeeded (timeText). Before the first
+    // failure the panel is left as it is.
+    void ShowOutcome(const TPollOutcome& outcome, const QString& timeText, const QString& silenceNote = QString());
     // For the window's close request: true when a poll runs; the poll is then told to give up
     // and the window closes as soon as it has ended.
     bool DeferClose();

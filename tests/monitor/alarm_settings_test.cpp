@@ -16,7 +16,8 @@ TEST(AlarmSettingsTest, RoundTripKeepsOtherSectionsUnknownKeysAndMalformedValues
     testing::WriteFile(file, program +
                                  "[alarms]\r\ntemp2high=45\r\nFan1Low=1000\r\nVolt3Enabled=0\r\nInput5=change\r\n"
                                  "UnitSilentEnabled=1\r\nUnitSilentPolls=4\r\nColour=red\r\nVolt1High=twelve\r\n"
-                                 "Input6=sometimes\r\n\r\n");
+                                 "Input6=sometimes\r\nFan2Delay=3\r\nCommand=/usr/local/bin/on alarm\r\n"
+                                 "Temp3Delay=0\r\n\r\n");
     std::ostringstream warnings;
     TAlarmRules rules = TAlarmSettings::Load(file, warnings);
     EXPECT_EQ(rules.Readings[1].High, (TAlarmLimit{45, "45"}));
@@ -27,8 +28,11 @@ TEST(AlarmSettingsTest, RoundTripKeepsOtherSectionsUnknownKeysAndMalformedValues
     EXPECT_EQ(rules.Inputs[5], TInputWatch::None);
     EXPECT_TRUE(rules.SilenceEnabled);
     EXPECT_EQ(rules.SilencePolls, 4);
+    EXPECT_EQ(rules.Readings[4].Delay, 3);
+    EXPECT_EQ(rules.Readings[2].Delay, 1) << "a delay of no polls is none";
+    EXPECT_EQ(rules.Command, "/usr/local/bin/on alarm") << "a path is not split";
     const std::string said = warnings.str();
-    for (const char* line : {"Colour=red", "Volt1High=twelve", "Input6=sometimes"}) {
+    for (const char* line : {"Colour=red", "Volt1High=twelve", "Input6=sometimes", "Temp3Delay=0"}) {
         EXPECT_NE(said.find(line), std::string::npos) << said;
     }
     EXPECT_EQ(said.find("temp2high"), std::string::npos) << said;
@@ -36,10 +40,13 @@ TEST(AlarmSettingsTest, RoundTripKeepsOtherSectionsUnknownKeysAndMalformedValues
     rules.Readings[1].High = TAlarmLimit{50, "50"};
     rules.Readings[3].Low.reset();
     rules.Readings[8].Enabled = true;
+    rules.Readings[4].Delay = 1;
+    rules.Readings[1].Delay = 2;
     TAlarmSettings::Save(file, rules);
     EXPECT_EQ(testing::ReadFile(file),
               program + "[alarms]\r\nTemp2High=50\r\nInput5=Change\r\nUnitSilentEnabled=1\r\nUnitSilentPolls=4\r\n"
-                        "Colour=red\r\nVolt1High=twelve\r\nInput6=sometimes\r\n\r\n");
+                        "Colour=red\r\nVolt1High=twelve\r\nInput6=sometimes\r\nCommand=/usr/local/bin/on alarm\r\n"
+                        "Temp3Delay=0\r\nTemp2Delay=2\r\n\r\n");
     std::ostringstream again;
     EXPECT_EQ(TAlarmSettings::Load(file, again), rules);
 }

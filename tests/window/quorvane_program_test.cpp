@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "support/program_process.h"
+#include "support/scripted_sensor_unit.h"
+#include "support/scripted_server.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -78,6 +80,28 @@ TEST(ProgramTest, EndsWithCodeZeroAndSavesThroughFileExitAndThroughASessionClose
             EXPECT_NE(saved.find(line), std::string::npos) << line << " in\n" << saved;
         }
     }
+}
+
+// Started as the login's autostart entry starts it, the program polls the unit without any
+// click, and still ends with code 0 and its settings saved when the session ends.
+TEST(ProgramTest, WatchPollsFromTheStartWithoutAClick) {
+    testing::ScriptedServer unit({testing::KeepAliveSensorUnit()}, std::chrono::seconds(20));
+    testing::TempDir directory;
+    testing::ScopedWorkingDirectory inDirectory(directory.Path());
+    testing::WriteFile("Quorvane.ini", "[Quorvane]\r\nIPV4=127.0.0.1\r\nPort=" + std::to_string(unit.Port()) +
+                                           "\r\nTimeout=2\r\nRTimeout=2\r\n\r\n");
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);  // no display needed (another test may have set one)
+    ProgramProcess monitor(ProgramProcess::BesideTest("Quorvane"), {"--watch"});
+    for (int i = 0; i < 300 && unit.Accepted() == 0; ++i) std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(unit.Accepted(), 1) << monitor.Errors();
+    std::this_thread::sleep_for(300ms);  // the poll's four answers
+    monitor.Signal(SIGTERM);
+    EXPECT_TRUE(monitor.WaitForExit(10000));
+    EXPECT_EQ(monitor.ExitCode(), 0) << monitor.Errors();
+    unit.Stop();
+    ASSERT_EQ(unit.Transcripts().size(), 1u);
+    EXPECT_NE(unit.Transcripts()[0].find("cmd=GetInput16"), std::string::npos) << "a whole poll";
+    EXPECT_NE(testing::ReadFile("Quorvane.ini").find("\r\nInterval=60\r\n"), std::string::npos);
 }
 
 }  // namespace
