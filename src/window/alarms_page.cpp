@@ -39,6 +39,7 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
     ActiveLabel = new QLabel(this);
     ActiveLabel->setObjectName(QStringLiteral("AlarmsActive"));
     ActiveLabel->setWordWrap(true);
+    ActiveLabel->setTextFormat(Qt::PlainText);
     ActiveLabel->setStyleSheet(QStringLiteral("color: #c00000;"));
     top->addWidget(ActiveLabel, 1);
     TestButton = new QPushButton(QStringLiteral("Test notification"), this);
@@ -79,6 +80,7 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
         controls.low = LimitEdit(table, limits.Low, label + QStringLiteral(" low limit"));
         controls.high = LimitEdit(table, limits.High, label + QStringLiteral(" high limit"));
         controls.reason = new QLabel(table);
+        controls.reason->setTextFormat(Qt::PlainText);  // quotes what was typed
         controls.reason->setStyleSheet(QStringLiteral("color: #c00000;"));
         grid->addWidget(controls.on, line, 0);
         grid->addWidget(new QLabel(label + QStringLiteral(" (") + Utf8(reading.Group->Unit) + ')', table), line, 1);

@@ -145,6 +145,9 @@ platform::TUpDown* TForm1::SettingSpinner(const TUnitSettingKey& key) const {
 
 void TForm1::CloseX1Click() {
     Timer1.SetInterval(0);
+    // As when the window is closed: a poll in progress gives up at once instead of holding the
+    // end of the program for as long as the unit takes.
+    if (pollWatch_ != nullptr) pollWatch_->DeferClose();
     if (platform::TApplication* application = platform::Application()) application->Terminate();
     else QApplication::quit();
 }

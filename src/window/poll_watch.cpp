@@ -40,6 +40,8 @@ bool IsUserInput(QEvent::Type type) {
 
 TPollWatch::TPollWatch(QWidget& window, QLabel& reasonPanel, QWidget& makerNotice, QWidget& result)
     : window_(window), reasonPanel_(reasonPanel), makerNotice_(makerNotice), result_(result) {
+    // A reason quotes the unit ("500 <b>..."): it is shown as the unit sent it, never as markup.
+    reasonPanel_.setTextFormat(Qt::PlainText);
     // One per process; a second window (only tests make one) polls without it.
     if (TNetAntiFreezeBase::Current() == nullptr) antiFreeze_ = std::make_unique<TNetAntiFreeze>();
     busyTimer_.setSingleShot(true);
@@ -116,7 +118,7 @@ void TPollWatch::ShowInPanel(const QString& text) {
     reasonPanel_.setText(text);
     reasonPanel_.setAccessibleDescription(text);
     // The full line where the panel is too narrow for it.
-    reasonPanel_.setToolTip(text);
+    reasonPanel_.setToolTip(platform::PlainToolTip(text));
     reasonPanel_.setVisible(!text.isEmpty());
     makerNotice_.setVisible(text.isEmpty());
 }
