@@ -160,6 +160,9 @@ void TForm1::SpeedButton1Click() {
     // The button takes no focus, so a number just typed into a spinner's box has not been
     // applied yet; the timer must start with the interval the box shows.
     for (platform::TUpDown* spinner : {UDCt, UDRt, UDInt}) spinner->ApplyTyped();
+    // Changed during a poll (a screen reader's toggle gets through): the poll's closing step
+    // sets the timer after the button.
+    if (pollWatch_->Polling()) return;
     if (SpeedButton1->isChecked()) PollCycle();
     Timer1.SetEnabled(SpeedButton1->isChecked());
 }
@@ -198,7 +201,9 @@ void TForm1::PollCycle() {
     const TScopeExit closing([this] {
         pollWatch_->End();
         repaint();
-        Timer1.SetEnabled(true);
+        // Periodic polling goes on only while "Get Status" is down: the button may have come
+        // up during the poll.
+        Timer1.SetEnabled(SpeedButton1->isChecked());
     });
 
     pollWatch_->Begin(target.Host, target.Port, settings.Port);

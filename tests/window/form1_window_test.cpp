@@ -419,6 +419,18 @@ TEST_F(WindowTest, GetStatusRunsOnceForEveryChangeOfStateWhateverMadeIt) {
     QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
     EXPECT_EQ(calls.size(), 2u);
     EXPECT_TRUE(form->Timer1.Enabled());
+
+    // Brought up while a timed poll runs (only a screen reader gets through then): polling
+    // stops once that poll has ended.
+    form->SetPollFunction([&](const TUnitTarget& target) {
+        calls.push_back(target);
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+        return testing::AnsweredPoll();
+    });
+    form->Timer1Timer();
+    EXPECT_EQ(calls.size(), 3u) << "the toggle during the poll polled once more";
+    EXPECT_FALSE(form->SpeedButton1->isChecked());
+    EXPECT_FALSE(form->Timer1.Enabled()) << "the timer goes on while the button is up";
 }
 
 // A Shift-JIS user name and a Latin-1 password: whatever the toolkit makes of them, a start,
