@@ -30,12 +30,19 @@ int main(int argc, char** argv) {
                 form->move(available.center() - form->rect().center());
             }
             form->show();
-            // Ended from outside (SIGTERM, the session's end): as if the window were closed.
-            platform::TTerminationSignal termination([window = form.get()] { window->close(); });
+            // Ended from outside (SIGTERM, the session's end): as if the window were closed,
+            // with nobody left to answer a box.
+            platform::TTerminationSignal termination([&application, window = form.get()] {
+                application.EndUnattended();
+                window->close();
+            });
             exitCode = application.Run();
             // Destroying the window saves the settings while their file name is still known,
             // and while the application (the error box's title) still exists.
         }
+        // The settings could not be saved at the session's end: the message went to standard
+        // error, and the exit code says so.
+        if (application.FailedUnattended()) exitCode = 1;
     }
     FinalizeMonitorWindowUnit();
     return exitCode;
