@@ -271,6 +271,12 @@ void TForm1::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
+void TForm1::changeEvent(QEvent* event) {
+    // Not while the controls are being built (the window takes its font first).
+    if (event->type() == QEvent::FontChange && StResult != nullptr) PlaceSettings();
+    QMainWindow::changeEvent(event);
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == GBCount && event->type() == QEvent::MouseButtonDblClick) {
         platform::RunHandler([this] { GBCountDblClick(); });
