@@ -70,6 +70,7 @@ std::string TimeText() {
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollUnit) {
     BuildControls();
     pollWatch_ = std::make_unique<TPollWatch>(*this, *ReasonPanel, *StatusBar1Panel, *StResult);
+    pollWatch_->KeepExitUsable(*menuBar(), *CloseX1);
     platform::RunHandler([this] { FormCreate(); });
     Alarms = std::make_unique<TAlarmMonitor>(*this);
 }

@@ -89,18 +89,28 @@ TEST_F(PollWatchTest, SlowPollKeepsPaintingAndShowsTheBusySign) {
 }
 
 // Clicks and keys sent to the window during a poll reach nothing: no second poll, no count
-// reset, no change to the settings the poll runs with.
+// reset, no change to the settings the poll runs with. What the user typed meanwhile arrives
+// once the poll has ended, and the menu offers only Exit while it runs.
 TEST_F(PollWatchTest, InputDuringAPollReachesNothing) {
     ScriptedServer server(TricklingUnit());
     auto form = MakeForm(server.Port());
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->Edit2->setFocus();
+    form->Edit2->end(false);
     bool sent = false;
+    bool pagesOffered = true, exitOffered = false;
     QTimer::singleShot(300, form.get(), [&] {
         sent = true;
         QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
         QTest::mouseDClick(form->GBCount, Qt::LeftButton, {}, QPoint(150, 15));
         QTest::keyClicks(form->Edit1, "9");
         form->Timer1Timer();
+        QTest::keyClick(form->windowHandle(), Qt::Key_0);  // as the window system delivers a key
+        pagesOffered = form->Brenwick1->isEnabled() || form->Tessivo1->isEnabled();
+        exitOffered = form->CloseX1->isEnabled();
     });
+    const QString port = form->Edit2->text();
     QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
     server.Stop();
     EXPECT_TRUE(sent);
@@ -108,7 +118,13 @@ TEST_F(PollWatchTest, InputDuringAPollReachesNothing) {
     EXPECT_EQ(form->MemoInterval->text(), QStringLiteral("1"));
     EXPECT_EQ(form->MemoError->text(), QStringLiteral("0"));
     EXPECT_EQ(form->Edit1->text(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(form->Edit2->text(), port);
     EXPECT_TRUE(form->SpeedButton1->isChecked());
+    EXPECT_FALSE(pagesOffered);
+    EXPECT_TRUE(exitOffered);
+    QApplication::processEvents();
+    EXPECT_EQ(form->Edit2->text(), port + QStringLiteral("0")) << "the key typed during the poll was lost";
+    EXPECT_TRUE(form->Brenwick1->isEnabled());
 }
 
 // Closing the window, or File > Exit (as a screen reader presses it, the one way to it while

@@ -16,6 +16,7 @@
 
 #include "support/program_process.h"
 #include "support/temp_dir.h"
+#include "support/unit_sim_process.h"
 
 namespace quorvane {
 namespace {
@@ -125,6 +126,40 @@ TEST_F(ProgramTest, SessionEndWithUnwritableSettingsReportsToStandardErrorAndEnd
     ASSERT_TRUE(monitor->WaitForExit(5000)) << "the program waits for someone to answer a box";
     EXPECT_EQ(monitor->ExitCode(), 1);
     EXPECT_NE(monitor->Errors().find("Quorvane.ini"), std::string::npos) << monitor->Errors();
+}
+
+// File > Exit, with the keyboard or the mouse, while a poll waits on a slow unit ends the
+// program at once: the menu stays usable during a poll, and Exit gives the poll up.
+TEST_F(ProgramTest, FileExitDuringASlowPollEndsAtOnce) {
+    testing::UnitSimProcess simulator({"--delay-ms", "3000"});
+    ASSERT_NE(simulator.Port(), 0) << simulator.Error();
+    for (const bool withKeys : {true, false}) {
+        SCOPED_TRACE(withKeys ? "keyboard" : "mouse");
+        testing::WriteFile("Quorvane.ini", "[Quorvane]\r\nIPV4=127.0.0.1\r\nPort=" + std::to_string(simulator.Port()) +
+                                               "\r\nRTimeout=10\r\n");
+        std::unique_ptr<ProgramProcess> monitor;
+        const std::string window = StartProgram(monitor);
+        ASSERT_FALSE(window.empty()) << "the window did not appear";
+        // "Get Status" sits at (54, 143) of the client area, below the menu bar.
+        const std::string height = Shell("xdotool getwindowgeometry " + window + " | sed -n 's/.*Geometry: [0-9]*x//p'");
+        const int menuHeight = std::atoi(height.c_str()) - 423;
+        Shell("timeout 5 xdotool mousemove --window " + window + " 54 " + std::to_string(143 + menuHeight) + " click 1");
+        std::this_thread::sleep_for(500ms);  // the poll now waits for the unit's first answer
+        const auto started = std::chrono::steady_clock::now();
+        if (withKeys) {
+            Shell("timeout 5 xdotool key alt+f");
+            std::this_thread::sleep_for(300ms);
+            Shell("timeout 5 xdotool key x");
+        } else {
+            Shell("timeout 5 xdotool mousemove --window " + window + " 20 " + std::to_string(menuHeight / 2) + " click 1");
+            std::this_thread::sleep_for(300ms);
+            Shell("timeout 5 xdotool mousemove --window " + window + " 40 " + std::to_string(menuHeight + 10) +
+                  " click 1");
+        }
+        ASSERT_TRUE(monitor->WaitForExit(10000));
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 3s) << "Exit waited for the poll";
+        EXPECT_EQ(monitor->ExitCode(), 0) << monitor->Errors();
+    }
 }
 
 }  // namespace
