@@ -62,14 +62,16 @@ void TNetIOHandlerSocket::ConnectPeer(const std::string& host, int32_t port, con
     }
     const bool limited = timeout != -1 && timeout != 0;
     // A connect without limit would hold the user interface for as long as the platform
-    // tries; on the connect thread the interface keeps its turns.
+    // tries; on the connect thread the interface keeps its turns. A name's look-up comes out
+    // of the same limit.
     const bool interfaceWaits = TNetAntiFreezeBase::InUse() != nullptr;
     int32_t limit = limited ? timeout : kAntiFreezeConnectLimit;
     const auto lookUpStart = std::chrono::steady_clock::now();
     handle.SetRemote(LookUpRemote(host, interfaceWaits ? limit : -2), port);
     if (interfaceWaits && limit != -2) {
-        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - lookUpStart);
-        limit = std::max<int32_t>(1, limit - static_cast<int32_t>(spent.count()));
+        const auto spent = std::chrono::steady_clock::now() - lookUpStart;
+        limit = std::max<int32_t>(1, limit - static_cast<int32_t>(
+                                             std::chrono::duration_cast<std::chrono::milliseconds>(spent).count()));
     }
     if (!useNagle_) {
         const int32_t on = 1;

@@ -11,9 +11,9 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
-#include <QStyle>
 #include <QValidator>
 
 #include <algorithm>
