@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "platform/gui/application.h"
+#include "platform/gui/focus_wheel_filter.h"
 
 namespace quorvane {
 
@@ -40,6 +41,7 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
     ActiveLabel = new QLabel(this);
     ActiveLabel->setObjectName(QStringLiteral("AlarmsActive"));
     ActiveLabel->setWordWrap(true);
+    ActiveLabel->setTextFormat(Qt::PlainText);
     ActiveLabel->setStyleSheet(QStringLiteral("color: #c00000;"));
     top->addWidget(ActiveLabel, 1);
     TestButton = new QPushButton(QStringLiteral("Test notification"), this);
@@ -61,6 +63,8 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
     auto* scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    // A turn of the wheel over the table scrolls it; it never rewrites a rule on its way.
+    auto* wheelFilter = new platform::TFocusWheelFilter(*scroll);
     auto* table = new QWidget(scroll);
     auto* stack = new QVBoxLayout(table);
     stack->setContentsMargins(0, 0, 0, 0);
@@ -91,6 +95,7 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
         controls.delay->setAccessibleName(label + QStringLiteral(" polls beyond a limit before the alarm"));
         controls.delay->setToolTip(QStringLiteral("Polls in a row beyond a limit before the alarm starts"));
         controls.reason = new QLabel(table);
+        controls.reason->setTextFormat(Qt::PlainText);  // quotes what was typed
         controls.reason->setStyleSheet(QStringLiteral("color: #c00000;"));
         grid->addWidget(controls.on, line, 0);
         grid->addWidget(new QLabel(label + QStringLiteral(" (") + Utf8(reading.Group->Unit) + ')', table), line, 1);
@@ -111,6 +116,7 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
     SilencePolls->setRange(1, 1000);
     SilencePolls->setValue(rules_.SilencePolls);
     SilencePolls->setAccessibleName(QStringLiteral("Failed polls before the unit counts as silent"));
+    wheelFilter->Guard(*SilencePolls);
     grid->addWidget(SilenceSwitch, line, 0);
     grid->addWidget(new QLabel(QStringLiteral("Unit silent"), table), line, 1);
     grid->addWidget(SilencePolls, line, 2);
@@ -143,6 +149,7 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
         combo->setCurrentIndex(static_cast<int>(rules_.Inputs[static_cast<size_t>(index)]));
         const QString label = Utf8(ReadingOf(TReadingGroup::Input, index + 1).Label());
         combo->setAccessibleName(label + QStringLiteral(" alarm"));
+        wheelFilter->Guard(*combo);
         inputs->addWidget(new QLabel(label, table), at, left);
         inputs->addWidget(combo, at, left + 1);
         InputWatch[static_cast<size_t>(index)] = combo;

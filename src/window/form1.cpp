@@ -72,6 +72,7 @@ std::string TimeText() {
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollUnit) {
     BuildControls();
     pollWatch_ = std::make_unique<TPollWatch>(*this, *ReasonPanel, *StatusBar1Panel, *StResult);
+    pollWatch_->KeepExitUsable(*menuBar(), *CloseX1);
     platform::RunHandler([this] { FormCreate(); });
     Alarms = std::make_unique<TAlarmMonitor>(*this);
     Watching = new TWatchPage(*this);
@@ -149,6 +150,9 @@ platform::TUpDown* TForm1::SettingSpinner(const TUnitSettingKey& key) const {
 
 void TForm1::CloseX1Click() {
     Timer1.SetInterval(0);
+    // As when the window is closed: a poll in progress gives up at once instead of holding the
+    // end of the program for as long as the unit takes.
+    if (pollWatch_ != nullptr) pollWatch_->DeferClose();
     if (platform::TApplication* application = platform::Application()) application->Terminate();
     else QApplication::quit();
 }
@@ -161,6 +165,9 @@ void TForm1::SpeedButton1Click() {
     // The button takes no focus, so a number just typed into a spinner's box has not been
     // applied yet; the timer must start with the interval the box shows.
     for (platform::TUpDown* spinner : {UDCt, UDRt, UDInt}) spinner->ApplyTyped();
+    // Changed during a poll (a screen reader's toggle gets through): the poll's closing step
+    // sets the timer after the button.
+    if (pollWatch_->Polling()) return;
     if (SpeedButton1->isChecked()) PollCycle();
     Timer1.SetEnabled(SpeedButton1->isChecked());
 }
@@ -199,7 +206,9 @@ void TForm1::PollCycle() {
     const TScopeExit closing([this] {
         pollWatch_->End();
         repaint();
-        Timer1.SetEnabled(true);
+        // Periodic polling goes on only while "Get Status" is down: the button may have come
+        // up during the poll.
+        Timer1.SetEnabled(SpeedButton1->isChecked());
     });
 
     pollWatch_->Begin(target.Host, target.Port, settings.Port);
@@ -269,6 +278,12 @@ void TForm1::closeEvent(QCloseEvent* event) {
         return;
     }
     QMainWindow::closeEvent(event);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    // Not while the controls are being built (the window takes its font first).
+    if (event->type() == QEvent::FontChange && StResult != nullptr) PlaceSettings();
+    QMainWindow::changeEvent(event);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QMainWindow>
+#include <QPalette>
 
 #include <array>
 #include <cstdint>
@@ -24,6 +25,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QStyle;
 class QTabWidget;
 class QToolButton;
 class QWidget;
@@ -84,6 +86,9 @@ public:
 
     // Lime for an input that is on (InputOn), silver for one that is off or in no known state.
     static QColor LampColor(const std::string& text);
+    // The window's colours on a desktop with the given ones: a white background, and text
+    // that stays readable on it.
+    static QPalette WhiteWindowPalette(const QPalette& desktop, const QStyle& style);
 
     // Controls, named as the window's components.
     QMenu* FileF1 = nullptr;
@@ -147,6 +152,9 @@ public:
 private:
     // Creates every control with its initial value (form1_controls.cpp).
     void BuildControls();
+    // Places the settings' captions and boxes after the window's font (form1_controls.cpp).
+    void PlaceSettings();
+    void changeEvent(QEvent* event) override;
     void PollCycle();
     bool OpenURL(const std::string& url);
     void LoadSettings();
@@ -160,6 +168,9 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
+    std::array<QLabel*, 4> editCaptions_{};
+    std::array<QLabel*, 3> spinnerCaptions_{};
+    std::array<QLabel*, 3> spinnerUnits_{};  // "Sec"
     PollFunction poll_;
     // The settings' text boxes keep the bytes they were loaded with until the user edits them.
     platform::TBoxBytes boxBytes_;

@@ -93,6 +93,7 @@ THistoryPage::THistoryPage(QWidget* parent) : QWidget(parent), now_(WallClockMs)
     PointerLabel = new QLabel(this);
     PointerLabel->setObjectName(QStringLiteral("PointerLabel"));
     PointerLabel->setGeometry(4, 186, 450, 16);
+    PointerLabel->setTextFormat(Qt::PlainText);  // marks quote the unit's answers
 
     FailureMarks = new QScatterSeries();
     FailureMarks->setName(QStringLiteral("No answer"));
@@ -259,7 +260,7 @@ void THistoryPage::ShowMark(const QPointF& point, bool failure) {
         QString text = TimeText(mark.AtMs) + QStringLiteral("  ") + QString::fromStdString(mark.Title);
         if (mark.Count > 1) text += QStringLiteral(" (and %1 more)").arg(mark.Count - 1);
         PointerLabel->setText(text);
-        QToolTip::showText(QCursor::pos(), text, ChartView);
+        QToolTip::showText(QCursor::pos(), platform::PlainToolTip(text), ChartView);
         return;
     }
 }

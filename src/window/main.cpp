@@ -34,13 +34,19 @@ int main(int argc, char** argv) {
             // "--watch" (as the login's autostart entry starts it) or the setting: polling
             // starts as if "Get Status" had been pressed.
             form->Watching->StartIfAsked(TWatchPage::WatchRequested(application.arguments()));
-            // Ended from outside (SIGTERM, the session's end): as if the window were closed, and
-            // never into the tray.
-            platform::TTerminationSignal termination([window = form.get()] { window->Watching->CloseProgram(); });
+            // Ended from outside (SIGTERM, the session's end): as if the window were closed, never
+            // into the tray, and with nobody left to answer a box.
+            platform::TTerminationSignal termination([&application, window = form.get()] {
+                application.EndUnattended();
+                window->Watching->CloseProgram();
+            });
             exitCode = application.Run();
             // Destroying the window saves the settings while their file name is still known,
             // and while the application (the error box's title) still exists.
         }
+        // The settings could not be saved at the session's end: the message went to standard
+        // error, and the exit code says so.
+        if (application.FailedUnattended()) exitCode = 1;
     }
     FinalizeMonitorWindowUnit();
     return exitCode;

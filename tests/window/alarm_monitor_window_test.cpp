@@ -4,12 +4,17 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTextDocument>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -294,6 +299,36 @@ TEST_F(AlarmWindowTest, FileProblemsShowBesideTheirRowsAndCrossedLimitsStayQuiet
     EXPECT_EQ(page.LowEdit(1)->text(), QStringLiteral("50"));
     EXPECT_EQ(RunPoll(*form, {"47"}), Keys{});
     EXPECT_FALSE(BoxIsRed(form->Memo11));
+}
+
+// Turning the wheel over the Alarms page scrolls it, also when the pointer passes over an
+// input's drop-down list on the way: only a list that has the keyboard focus takes the wheel.
+TEST_F(AlarmWindowTest, TheWheelScrollsThePageAndChangesOnlyTheFocusedList) {
+    auto form = MakeForm();
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    TAlarmsPage& page = *form->Alarms->Page();
+    form->PageControl1->setCurrentWidget(&page);
+    const std::string firstStart = testing::ReadFile(SettingsFile());
+    QScrollBar* scrollBar = page.findChild<QScrollArea*>()->verticalScrollBar();
+    ASSERT_GT(scrollBar->maximum(), 0) << "the table fits: nothing to scroll";
+    QComboBox* list = page.InputWatch[15];
+    auto turnWheelDown = [&] {
+        const QPointF at(list->width() / 2.0, list->height() / 2.0);
+        QWheelEvent wheel(at, list->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(list, &wheel);
+    };
+    turnWheelDown();
+    EXPECT_GT(scrollBar->value(), 0);
+    EXPECT_EQ(list->currentIndex(), 0);
+    EXPECT_EQ(page.Rules().Inputs[15], TInputWatch::None);
+    EXPECT_EQ(testing::ReadFile(SettingsFile()), firstStart);
+
+    list->setFocus();
+    turnWheelDown();
+    EXPECT_EQ(list->currentIndex(), 1) << "a focused list takes the wheel";
 }
 
 }  // namespace
