@@ -14,7 +14,10 @@ class THistoryStore;
 std::string IsoTimeText(int64_t ms, int32_t offsetMinutes);
 
 // The polls of [fromMs, toMs) as comma-separated values: one header row, CRLF line ends,
-// fields quoted only when they must be, values exactly as the unit sent them (UTF-8).
+// fields quoted only when they must be, values as the unit sent them, converted from the
+// active code page to UTF-8 as the window shows them (U+FFFD for bytes it cannot read). A
+// text that begins with "=", "+", "-", "@", TAB or CR and is no number (ReadingNumber) gets a
+// leading "'", so that a spreadsheet never runs it as a formula.
 // Returns the number of polls written.
 int64_t WriteHistoryCsv(THistoryStore& store, int64_t fromMs, int64_t toMs, std::ostream& out,
                         const UtcOffsetFunction& offset = LocalUtcOffsetMinutes);

@@ -10,7 +10,8 @@ namespace quorvane {
 
 // Keeps the history for the window without ever standing in the poll's way: a file that
 // cannot be opened or written (locked, read-only, full disk) is tried again at the next poll;
-// a damaged one is moved aside as "<file>.corrupt-<UTC time>" and a fresh one begun.
+// a damaged one is moved aside with its log as "<file>.corrupt-<UTC time>" (then "-2", "-3",
+// ... when that name is taken) and a fresh one begun.
 class THistoryRecorder {
 public:
     explicit THistoryRecorder(std::string path, THistoryStore::TOptions options = {});

@@ -113,6 +113,14 @@ void ReadPoll(const TSqliteStatement& query, THistoryPoll& poll) {
     }
 }
 
+// The times a history can be drawn and exported over: the years 1 to 9999. A file may hold
+// any 64-bit time (crafted, or from a clock gone wrong); ranges are kept inside these bounds
+// so that their widths and ends never overflow, and such polls are left out.
+constexpr int64_t kEarliestMs = -62'135'596'800'000;
+constexpr int64_t kLatestMs = 253'402'300'799'999;
+
+int64_t Bounded(int64_t ms) { return std::clamp(ms, kEarliestMs, kLatestMs); }
+
 int64_t FloorTo(int64_t ms, int64_t step) {
     const int64_t cell = ms / step * step;
     return cell > ms ? cell - step : cell;
@@ -200,8 +208,11 @@ void THistoryStore::Migrate() {
 void THistoryStore::RebuildSummaries() {
     std::string sql = "SELECT started_ms";
     for (int i = 0; i < kHistoryFieldCount; ++i) sql += ", " + Stem(i) + "_value";
-    sql += " FROM polls WHERE failure IS NULL ORDER BY started_ms";
+    // Polls of impossible times (a crafted file) have no cell; they are drawn nowhere either.
+    sql += " FROM polls WHERE failure IS NULL AND started_ms BETWEEN ?1 AND ?2 ORDER BY started_ms";
     TSqliteStatement polls(*db_, sql);
+    polls.Bind(1, kEarliestMs);
+    polls.Bind(2, kLatestMs);
     TSqliteStatement insert(*db_, "INSERT INTO summaries(" + SummaryNames() + ") VALUES(?1, ?2" + [] {
         std::string places;
         for (int i = 3; i < 3 + 4 * kHistoryFieldCount; ++i) places += ", ?" + std::to_string(i);
@@ -376,7 +387,7 @@ std::optional<std::pair<int64_t, int64_t>> THistoryStore::Span() {
         Statement("SELECT (SELECT min(started_ms) FROM polls), (SELECT max(started_ms) FROM polls)");
     span.Step();
     std::optional<std::pair<int64_t, int64_t>> result;
-    if (span.Number(0)) result.emplace(span.Integer(0), span.Integer(1));
+    if (span.Number(0)) result.emplace(Bounded(span.Integer(0)), Bounded(span.Integer(1)));
     span.Reset();
     return result;
 }
@@ -384,6 +395,8 @@ std::optional<std::pair<int64_t, int64_t>> THistoryStore::Span() {
 std::vector<THistoryBucket> THistoryStore::Buckets(const std::vector<int>& fields, int64_t fromMs, int64_t toMs,
                                                    int32_t columns) {
     std::vector<THistoryBucket> buckets;
+    fromMs = Bounded(fromMs);
+    toMs = Bounded(toMs);
     if (toMs <= fromMs || columns <= 0 || fields.empty()) return buckets;
     const int64_t width = (toMs - fromMs) / columns;
     int64_t level = 0;
@@ -421,6 +434,8 @@ std::vector<THistoryBucket> THistoryStore::Buckets(const std::vector<int>& field
 
 std::vector<THistoryMark> THistoryStore::Marks(int64_t fromMs, int64_t toMs, int32_t columns) {
     std::vector<THistoryMark> marks;
+    fromMs = Bounded(fromMs);
+    toMs = Bounded(toMs);
     if (toMs <= fromMs || columns <= 0) return marks;
     // The bare column beside min() comes from the row holding the minimum: the first reason
     // or title of the column.
@@ -488,6 +503,8 @@ void THistoryStore::Segments(int64_t fromMs, int64_t toMs, int levels, std::vect
 
 std::vector<THistoryStatistics> THistoryStore::Statistics(const std::vector<int>& fields, int64_t fromMs, int64_t toMs) {
     std::vector<THistoryStatistics> result(fields.size());
+    fromMs = Bounded(fromMs);
+    toMs = Bounded(toMs);
     if (fields.empty() || toMs <= fromMs) return result;
     std::string fromPolls, fromCells;
     for (int field : fields) {
@@ -593,6 +610,7 @@ std::optional<int64_t> THistoryStore::LastNumberAt(int field, int64_t fromMs, in
 
 std::optional<THistoryPoll> THistoryStore::Nearest(int64_t atMs, int64_t fromMs, int64_t toMs) {
     std::optional<THistoryPoll> nearest;
+    atMs = Bounded(atMs);
     TSqliteStatement& before = Statement("SELECT " + PollSelection() +
                                          " FROM polls WHERE started_ms >= ?1 AND started_ms <= ?2 "
                                          "ORDER BY started_ms DESC, id DESC LIMIT 1");

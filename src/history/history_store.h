@@ -108,7 +108,9 @@ public:
     void RecordAll(const PollSource& next, int32_t perTransaction = 10'000);
 
     int64_t Count();
-    // Start times of the oldest and the newest poll kept; nothing when there is none.
+    // Start times of the oldest and the newest poll kept; nothing when there is none. Times
+    // outside the years 1 to 9999 count as those years' ends, as do the ranges of Buckets and
+    // Marks, so a range's width and its end plus one never overflow.
     std::optional<std::pair<int64_t, int64_t>> Span();
 
     // Per-pixel-column minimum and maximum of `fields` over [fromMs, toMs), `columns` wide.

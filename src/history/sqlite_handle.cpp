@@ -7,7 +7,11 @@ namespace {
 // SQLite's own words ("database is locked", "database or disk is full") say enough to a user.
 EHistoryError Error(sqlite3* db, int result) {
     std::string message = db != nullptr && sqlite3_extended_errcode(db) == result ? sqlite3_errmsg(db) : sqlite3_errstr(result);
-    return EHistoryError(message, result & 0xFF);
+    EHistoryError error(message, result & 0xFF);
+    // Closing the last connection would copy the log into the damaged file and delete it; both
+    // are to be set aside as they were found.
+    if (db != nullptr && error.IsCorruption()) sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    return error;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "http/net_header_list.h"
+#include "text/blank_text.h"
 #include "tcp/net_exception.h"
 
 namespace quorvane {
@@ -50,10 +51,12 @@ public:
     // The first challenge line that begins with `scheme` (case-sensitive); empty when none.
     std::string FindChallenge(const std::string& scheme) const;
 
-    // The credentials exactly as last stored: never trimmed, folded or otherwise changed on
-    // their way through AuthValues, whatever their length or bytes.
-    const std::string& Username() const noexcept { return userName_; }
-    const std::string& Password() const noexcept { return password_; }
+    // The credentials as last stored without the blanks (bytes 0 to 32) at either end, and
+    // otherwise unchanged: never folded on their way through AuthValues, whatever their length
+    // or bytes. The settings file drops those blanks when it is read, so sending them would
+    // make a password work until the next start and then fail.
+    std::string Username() const { return Trim(userName_); }
+    std::string Password() const { return Trim(password_); }
 
     int32_t AttemptCount = 0;
     int32_t CurrentStep = 0;

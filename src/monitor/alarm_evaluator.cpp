@@ -1,5 +1,6 @@
 #include "monitor/alarm_evaluator.h"
 
+#include <algorithm>
 #include <ctime>
 
 
@@ -53,8 +54,9 @@ void TAlarmEvaluator::SetRules(const TAlarmRules& rules) {
 }
 
 std::vector<TAlarmEvent> TAlarmEvaluator::Evaluate(const TPollOutcome& outcome, const TReadingRecord& reading,
-                                                   const std::string& unitAddress) {
+                                                   const TReadingSet& current, const std::string& unitAddress) {
     std::vector<TAlarmEvent> events;
+    current_ = current;
     if (!outcome.Succeeded) {
         if (failuresInRow_ < INT32_MAX) ++failuresInRow_;
         if (rules_.SilenceEnabled && !silent_ && failuresInRow_ >= rules_.SilencePolls) {
@@ -64,13 +66,13 @@ std::vector<TAlarmEvent> TAlarmEvaluator::Evaluate(const TPollOutcome& outcome, 
                                        std::to_string(failuresInRow_) + " polls failed in a row (" + reason + ")",
                                        outcome, unitAddress));
         }
-        return events;
-    }
-    failuresInRow_ = 0;
-    if (silent_) {
-        silent_ = false;
-        events.push_back(MakeEvent("UnitSilent", false, "the unit answers again", "The poll succeeded", outcome,
-                                   unitAddress));
+    } else {
+        failuresInRow_ = 0;
+        if (silent_) {
+            silent_ = false;
+            events.push_back(MakeEvent("UnitSilent", false, "the unit answers again", "The poll succeeded", outcome,
+                                       unitAddress));
+        }
     }
     for (int row = 0; row < kAnalogueReadingCount; ++row) {
         EvaluateReading(row, AnalogueReading(row).Of(reading), outcome, unitAddress, events);
@@ -85,26 +87,36 @@ void TAlarmEvaluator::EvaluateReading(int row, const std::string& text, const TP
                                       const std::string& unitAddress, std::vector<TAlarmEvent>& events) {
     const TReadingLimits& limits = rules_.Readings[static_cast<size_t>(row)];
     RowState& state = rows_[static_cast<size_t>(row)];
-    if (!limits.Enabled) return;
-    const std::optional<double> value = ReadingNumber(text);
-    if (!value) return;  // a reading that is no number neither starts nor ends an alarm
+    if (!limits.Watched()) return;
     const TReading& reading = AnalogueReading(row);
+    // A reading this poll did not take, or that is no number, neither starts nor ends an
+    // alarm, and breaks the run of polls a delayed alarm waits for.
+    const std::optional<double> value =
+        current_.test(static_cast<size_t>(reading.Index)) ? ReadingNumber(text) : std::nullopt;
+    if (!value) {
+        state.LowPolls = state.HighPolls = 0;
+        return;
+    }
     const std::string valueText = reading.Label() + " is " + text + " " + reading.Group->Unit;
     const std::string key = reading.Key();
     struct Side {
         const std::optional<TAlarmLimit>& limit;
         bool& active;
+        int32_t& polls;
         bool high;
     };
-    for (const Side side : {Side{limits.High, state.High, true}, Side{limits.Low, state.Low, false}}) {
+    for (const Side side : {Side{limits.High, state.High, state.HighPolls, true},
+                            Side{limits.Low, state.Low, state.LowPolls, false}}) {
         if (!side.limit) continue;
         const double limit = side.limit->Value;
         const double band = AlarmHysteresis(limit, text);
         const bool beyond = side.high ? *value > limit : *value < limit;
         const bool backInside = side.high ? *value <= limit - band : *value >= limit + band;
         const std::string eventKey = key + (side.high ? "High" : "Low");
-        if (!side.active && beyond) {
+        side.polls = beyond && !side.active ? std::min(side.polls + 1, TReadingLimits::kMaxDelay) : 0;
+        if (!side.active && beyond && side.polls >= limits.Delay) {
             side.active = true;
+            side.polls = 0;
             events.push_back(MakeEvent(eventKey, true, LimitTitle(row, side.high, *side.limit), valueText, outcome,
                                        unitAddress));
         } else if (side.active && backInside) {
@@ -117,6 +129,7 @@ void TAlarmEvaluator::EvaluateReading(int row, const std::string& text, const TP
 
 void TAlarmEvaluator::EvaluateInput(int index, const std::string& text, const TPollOutcome& outcome,
                                     const std::string& unitAddress, std::vector<TAlarmEvent>& events) {
+    if (!current_.test(static_cast<size_t>(InputReading(index).Index))) return;
     const std::optional<bool> state = InputOn(text);
     if (!state) return;  // an input in no known state neither starts nor ends an alarm
     const int8_t now = *state ? 1 : 0;
@@ -153,7 +166,7 @@ void TAlarmEvaluator::EvaluateInput(int index, const std::string& text, const TP
 
 bool TAlarmEvaluator::ReadingAlarmed(int row) const {
     const RowState& state = rows_.at(static_cast<size_t>(row));
-    return state.Low || state.High;
+    return (state.Low || state.High) && current_.test(static_cast<size_t>(AnalogueReading(row).Index));
 }
 
 bool TAlarmEvaluator::AnyActive() const { return !ActiveDescriptions().empty(); }
@@ -162,13 +175,14 @@ std::vector<std::string> TAlarmEvaluator::ActiveDescriptions() const {
     std::vector<std::string> lines;
     if (silent_) lines.push_back("the unit does not answer");
     for (int row = 0; row < kAnalogueReadingCount; ++row) {
+        if (!ReadingAlarmed(row)) continue;
         const RowState& state = rows_[static_cast<size_t>(row)];
         const TReadingLimits& limits = rules_.Readings[static_cast<size_t>(row)];
         if (state.High && limits.High) lines.push_back(LimitTitle(row, true, *limits.High));
         if (state.Low && limits.Low) lines.push_back(LimitTitle(row, false, *limits.Low));
     }
     for (int index = 0; index < kInputCount; ++index) {
-        if (inputActive_[static_cast<size_t>(index)]) {
+        if (inputActive_[static_cast<size_t>(index)] && current_.test(static_cast<size_t>(InputReading(index).Index))) {
             const bool on = rules_.Inputs[static_cast<size_t>(index)] == TInputWatch::On;
             lines.push_back(InputReading(index).Label() + (on ? " is on" : " is off"));
         }

@@ -22,21 +22,28 @@ public:
     // afresh against the new limits.
     void SetRules(const TAlarmRules& rules);
 
-    // The events of one poll. Readings count only after a poll that succeeded (a failed one
-    // leaves old values behind); `unitAddress` goes into the texts.
+    // The events of one poll. Only the readings this poll took (`current`, by catalogue index)
+    // are judged: one left over from an earlier poll neither starts nor ends an alarm, and a
+    // poll that failed part way still judges those it reached. `unitAddress` goes into the
+    // texts.
     std::vector<TAlarmEvent> Evaluate(const TPollOutcome& outcome, const TReadingRecord& reading,
-                                      const std::string& unitAddress);
+                                      const TReadingSet& current, const std::string& unitAddress);
 
+    // Whether the row's alarm is active and its reading is one of the latest poll.
     bool ReadingAlarmed(int row) const;
     bool UnitSilent() const { return silent_; }
     bool AnyActive() const;
-    // One line per active alarm, e.g. "Temp 2 above 45 °C".
+    // One line per active alarm whose reading the latest poll took, e.g. "Temp 2 above 45 °C";
+    // the silent unit too. An alarm of a reading that is not current is not confirmed: it is
+    // left out until a poll takes the reading again.
     std::vector<std::string> ActiveDescriptions() const;
 
 private:
     struct RowState {
         bool Low = false;
         bool High = false;
+        int32_t LowPolls = 0;  // polls in a row beyond the limit, while its alarm waits
+        int32_t HighPolls = 0;
     };
     void EvaluateReading(int row, const std::string& text, const TPollOutcome& outcome, const std::string& unitAddress,
                          std::vector<TAlarmEvent>& events);
@@ -47,6 +54,7 @@ private:
     std::array<RowState, kAnalogueReadingCount> rows_{};
     std::array<int8_t, kInputCount> lastInput_{};  // -1 unknown, 0 off, 1 on
     std::array<bool, kInputCount> inputActive_{};
+    TReadingSet current_;
     int32_t failuresInRow_ = 0;
     bool silent_ = false;
 };

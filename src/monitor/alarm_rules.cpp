@@ -41,6 +41,7 @@ double AlarmHysteresis(double limit, std::string_view valueText) {
 std::string ParseReadingLimits(const std::string& lowText, const std::string& highText, TReadingLimits& limits) {
     TReadingLimits parsed;
     parsed.Enabled = limits.Enabled;
+    parsed.Delay = limits.Delay;
     const std::pair<const std::string*, std::optional<TAlarmLimit>*> sides[] = {{&lowText, &parsed.Low},
                                                                                 {&highText, &parsed.High}};
     for (const auto& [text, limit] : sides) {

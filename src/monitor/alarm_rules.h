@@ -24,7 +24,14 @@ struct TReadingLimits {
     std::optional<TAlarmLimit> Low;
     std::optional<TAlarmLimit> High;
     bool Enabled = true;
-    bool Watched() const { return Enabled && (Low || High); }
+    // Polls in a row that must find the reading beyond a limit before its alarm starts, so
+    // that one odd reading does not wake anybody; 1 starts it at the first.
+    int32_t Delay = 1;
+    static constexpr int32_t kMaxDelay = 1000;
+    // A low limit not below the high one (only a hand-edited file holds one): every value would
+    // be beyond one of them, so such a row is kept as written but watches nothing.
+    bool Crossed() const { return Low && High && !(Low->Value < High->Value); }
+    bool Watched() const { return Enabled && (Low || High) && !Crossed(); }
     bool operator==(const TReadingLimits&) const = default;
 };
 
@@ -35,6 +42,8 @@ struct TAlarmRules {
     std::array<TInputWatch, kInputCount> Inputs{};
     bool SilenceEnabled = false;
     int32_t SilencePolls = 3;  // failed polls in a row before the unit counts as silent
+    // An absolute program path run at each start and end of an alarm; empty for none.
+    std::string Command;
 
     // Whether any alarm can fire at all.
     bool AnyWatched() const;
@@ -48,7 +57,7 @@ double AlarmHysteresis(double limit, std::string_view valueText);
 
 // Checks a row as typed (either text may be empty for no limit); a limit is a number by
 // ReadingNumber, the rule of the readings themselves. On success fills `limits`
-// (keeping its Enabled) and returns an empty text, else the reason for the user.
+// (keeping its Enabled and Delay) and returns an empty text, else the reason for the user.
 std::string ParseReadingLimits(const std::string& lowText, const std::string& highText, TReadingLimits& limits);
 
 }  // namespace quorvane

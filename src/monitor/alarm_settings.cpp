@@ -1,6 +1,7 @@
 #include "monitor/alarm_settings.h"
 
 #include <ostream>
+#include <vector>
 
 #include "platform/locale_text.h"
 #include "text/mem_ini_file.h"
@@ -46,6 +47,12 @@ bool ApplyKey(const std::string& key, const std::string& value, TAlarmRules& rul
             if (on) limits.Enabled = *on;
             return on.has_value();
         }
+        if (Same(key, prefix + "Delay")) {
+            const std::optional<int32_t> polls = TCustomIniFile::ParseNumber(value);
+            if (!polls || *polls < 1 || *polls > TReadingLimits::kMaxDelay) return false;
+            limits.Delay = *polls;
+            return true;
+        }
     }
     for (int index = 0; index < kInputCount; ++index) {
         if (Same(key, InputKey(index))) {
@@ -59,6 +66,13 @@ bool ApplyKey(const std::string& key, const std::string& value, TAlarmRules& rul
         if (on) rules.SilenceEnabled = *on;
         return on.has_value();
     }
+    if (Same(key, "Command")) {
+        // Run without a shell and never looked up on the PATH: only a full path says which
+        // program it is.
+        if (!value.empty() && value.front() != '/') return false;
+        rules.Command = value;
+        return true;
+    }
     if (Same(key, "UnitSilentPolls")) {
         const std::optional<int32_t> polls = TCustomIniFile::ParseNumber(value);
         if (!polls || *polls < 1 || *polls > 1000) return false;
@@ -68,26 +82,50 @@ bool ApplyKey(const std::string& key, const std::string& value, TAlarmRules& rul
     return false;
 }
 
-// Replaces a value or drops the key when the rule is unset. A value the rules cannot have come
-// from (malformed) is the user's own text: it stays unless the rule now sets the key.
+// The row of a reading's key ("Temp2High" is 1), or -1 for a key of no reading's row.
+int ReadingRowOf(const std::string& key) {
+    for (int row = 0; row < kAnalogueReadingCount; ++row) {
+        const std::string prefix = ReadingKey(row);
+        if (Same(key, prefix + "Low") || Same(key, prefix + "High") || Same(key, prefix + "Enabled")) return row;
+    }
+    return -1;
+}
+
+// Replaces a value or drops the key when the rule is unset, every line of it either way: an
+// earlier line of the key would otherwise set the rule again at the next start. A value the
+// rules cannot have come from (malformed) is the user's own text: it stays unless the rule
+// now sets the key.
 void Put(TMemIniFile& ini, const std::string& key, const std::optional<std::string>& value) {
     if (value) {
-        ini.StoreText(TAlarmSettings::kSection, key, *value);
+        ini.StoreSoleText(TAlarmSettings::kSection, key, *value);
         return;
     }
-    if (!ini.HasKey(TAlarmSettings::kSection, key)) return;
-    TAlarmRules probe;
-    if (ApplyKey(key, ini.ReadText(TAlarmSettings::kSection, key, std::string()), probe)) {
-        ini.DeleteKey(TAlarmSettings::kSection, key);
-    }
+    ini.DeleteKey(TAlarmSettings::kSection, key, [&key](const std::string& text) {
+        TAlarmRules probe;
+        return ApplyKey(key, text, probe);
+    });
 }
 
 }  // namespace
 
-TAlarmRules TAlarmSettings::Load(const std::string& fileName, std::ostream& warnings) {
+TAlarmRules TAlarmSettings::Load(const std::string& fileName, std::ostream& warnings, TAlarmRowNotes* rowNotes) {
     TMemIniFile ini(fileName);
     TAlarmRules rules;
-    for (const std::string& line : ini.SectionLines(kSection)) {
+    TAlarmRowNotes notes;
+    const auto note = [&notes](int row, const std::string& text) {
+        if (row >= 0) notes[static_cast<size_t>(row)] += (notes[static_cast<size_t>(row)].empty() ? "" : "; ") + text;
+    };
+    std::vector<TMemIniFile::TSectionText> sections = ini.SectionsNamed(kSection);
+    for (size_t earlier = 0; earlier + 1 < sections.size(); ++earlier) {
+        warnings << fileName << ": ignored the section [" << sections[earlier].Name << "]: a later section ["
+                 << sections.back().Name << "] takes its place\n";
+        for (const std::string& line : sections[earlier].Lines) {
+            note(ReadingRowOf(TStrings::NameOf(line)), "\"" + line + "\" is ignored: a later [" + sections.back().Name +
+                                                           "] section takes the place of its section");
+        }
+    }
+    const std::vector<std::string> lines = sections.empty() ? std::vector<std::string>() : sections.back().Lines;
+    for (const std::string& line : lines) {
         const size_t separator = line.find('=');
         if (separator == std::string::npos) {
             warnings << fileName << ", [" << kSection << "]: ignored a line without \"=\": \"" << line << "\"\n";
@@ -98,8 +136,18 @@ TAlarmRules TAlarmSettings::Load(const std::string& fileName, std::ostream& warn
         if (!ApplyKey(key, value, rules)) {
             warnings << fileName << ", [" << kSection << "]: ignored \"" << line
                      << "\" (unknown key or a value that does not fit it)\n";
+            note(ReadingRowOf(key), "\"" + line + "\" in the settings file does not fit");
         }
     }
+    for (int row = 0; row < kAnalogueReadingCount; ++row) {
+        const TReadingLimits& limits = rules.Readings[static_cast<size_t>(row)];
+        if (!limits.Crossed()) continue;
+        warnings << fileName << ", [" << kSection << "]: " << ReadingKey(row) << "Low=" << limits.Low->Text
+                 << " is not below " << ReadingKey(row) << "High=" << limits.High->Text
+                 << "; that row watches nothing until it is mended\n";
+        note(row, "low must be below high; not watched");
+    }
+    if (rowNotes != nullptr) *rowNotes = notes;
     return rules;
 }
 
@@ -117,6 +165,8 @@ void TAlarmSettings::Save(const std::string& fileName, const TAlarmRules& rules)
         // Only what differs from a fresh start is written: a row that is off, a silence alarm that
         // is on, a count other than the usual one.
         Put(ini, prefix + "Enabled", limits.Enabled ? std::nullopt : std::optional<std::string>("0"));
+        Put(ini, prefix + "Delay",
+            limits.Delay == 1 ? std::nullopt : std::optional<std::string>(std::to_string(limits.Delay)));
     }
     for (int index = 0; index < kInputCount; ++index) {
         const TInputWatch watch = rules.Inputs[static_cast<size_t>(index)];
@@ -128,6 +178,7 @@ void TAlarmSettings::Save(const std::string& fileName, const TAlarmRules& rules)
     Put(ini, "UnitSilentPolls", rules.SilencePolls != TAlarmRules{}.SilencePolls
                                     ? std::optional<std::string>(std::to_string(rules.SilencePolls))
                                     : std::nullopt);
+    Put(ini, "Command", rules.Command.empty() ? std::nullopt : std::optional<std::string>(rules.Command));
     ini.WriteBack();
 }
 

@@ -28,6 +28,15 @@ inline size_t CharLength(const std::string& text, size_t index) noexcept {
     return (IsLeadByte(text[index]) && index + 1 < text.size()) ? 2 : 1;
 }
 
+// The text with every byte that is not part of a well-formed UTF-8 sequence replaced by
+// `replacement`, for readers that want UTF-8 whatever bytes came in.
+std::string Utf8Text(const std::string& text, const std::string& replacement = "\xEF\xBF\xBD");
+
+// The text, bytes in the active code page, as UTF-8: the same characters the window shows
+// for it (Shift-JIS under 932, Latin-1 under the single-byte page), with U+FFFD for what the
+// code page cannot read.
+std::string Utf8FromCodePage(const std::string& text);
+
 // Holds a code page for the lifetime of the object (tests).
 class ScopedCodePage {
 public:

@@ -290,7 +290,8 @@ int ReadWholeFile(const std::string& fileName, std::string& content, size_t maxB
     }
 }
 
-int ReplaceFileContent(const std::string& fileName, const std::string& content, uint32_t newFileMode) {
+int ReplaceFileContent(const std::string& fileName, const std::string& content, uint32_t newFileMode,
+                       TInPlace inPlace) {
     if (fileName.empty()) {
         return ENOENT;
     }
@@ -323,7 +324,7 @@ int ReplaceFileContent(const std::string& fileName, const std::string& content, 
         // A folder that may not be written to still leaves a writable file writable. In place
         // is less safe than a rename, but it saves what a plain rewrite would; a full disk
         // (or any other failure) does not come here.
-        if (old.Valid() && (error == EACCES || error == EPERM)) {
+        if (inPlace == TInPlace::Allowed && old.Valid() && (error == EACCES || error == EPERM)) {
             return OverwriteInPlace(old.Get(), oldInfo.st_size, content);
         }
         return error;

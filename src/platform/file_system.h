@@ -47,7 +47,11 @@ int ReadWholeFile(const std::string& fileName, std::string& content, size_t maxB
 // writable file in a folder that refuses the fresh file (no write permission there) is
 // rewritten in place and flushed instead, so whatever a plain rewrite could save is saved: the
 // room for the new bytes is taken first (a full disk refuses the rewrite with the old content
-// whole), and the file is cut to the new length only after they are all written.
-int ReplaceFileContent(const std::string& fileName, const std::string& content, uint32_t newFileMode = 0666);
+// whole), and the file is cut to the new length only after they are all written. A reader
+// may then meet a mix of both contents, so a file read by others at any moment refuses the
+// rewrite in place (inPlace Refused) and reports the folder's error instead.
+enum class TInPlace { Allowed, Refused };
+int ReplaceFileContent(const std::string& fileName, const std::string& content, uint32_t newFileMode = 0666,
+                       TInPlace inPlace = TInPlace::Allowed);
 
 }  // namespace quorvane::platform

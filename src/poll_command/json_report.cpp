@@ -1,5 +1,6 @@
 #include "poll_command/json_report.h"
 
+#include "platform/code_page.h"
 #include "rtl/format.h"
 
 namespace quorvane {
@@ -8,7 +9,7 @@ namespace {
 
 std::string JsonString(const std::string& text) {
     std::string result = "\"";
-    for (const char c : Utf8Text(text)) {
+    for (const char c : platform::Utf8Text(text)) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
             result += '\\';

@@ -1,10 +1,12 @@
 // quorvane-poll: the unit's poll without the window, for scripts, cron jobs and Prometheus.
 
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "poll_command/poll_command.h"
 #include "poll_command/poll_command_options.h"
 #include "poll_command/unit_settings.h"
@@ -14,16 +16,21 @@ int main(int argc, char** argv) {
     try {
         const TPollCommandOptions options = ParsePollCommandLine(std::vector<std::string>(argv + 1, argv + argc));
         if (options.Help) {
-            std::fputs(PollCommandHelp().c_str(), stdout);
+            if (std::fputs(PollCommandHelp().c_str(), stdout) == EOF || std::fflush(stdout) != 0) {
+                PrintProblem(stderr, "cannot write the output: " + platform::FileErrorText(errno));
+                return kExitPollFailed;
+            }
             return 0;
         }
-        TPollCommand command(options, ResolveUnitTarget(options), stdout, stderr);
+        const TUnitTarget target =
+            ResolveUnitTarget(options, ProcessEnvironment, [](const std::string& warning) { PrintProblem(stderr, warning); });
+        TPollCommand command(options, target, stdout, stderr);
         return command.Run();
     } catch (const EPollUsageError& e) {
-        std::fprintf(stderr, "quorvane-poll: %s\n", e.Message().c_str());
+        PrintProblem(stderr, e.Message());
         return kExitUsage;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "quorvane-poll: %s\n", e.what());
+        PrintProblem(stderr, e.what());
         return kExitPollFailed;
     }
 }

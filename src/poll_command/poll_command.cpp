@@ -9,6 +9,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/file_system.h"
 #include "poll_command/json_report.h"
 #include "poll_command/prometheus_exposition.h"
 #include "poll_command/stop_signals.h"
@@ -62,13 +63,19 @@ private:
 
 }  // namespace
 
+void PrintProblem(std::FILE* err, const std::string& text) {
+    const std::string line = "quorvane-poll: " + TerminalText(text) + "\n";
+    std::fwrite(line.data(), 1, line.size(), err);
+    std::fflush(err);
+}
+
 TPollCommand::TPollCommand(TPollCommandOptions options, TUnitTarget target, std::FILE* out, std::FILE* err,
                            TPoll poll)
     : options_(std::move(options)), target_(std::move(target)), out_(out), err_(err), poll_(std::move(poll)) {}
 
 int TPollCommand::Run() { return options_.EverySeconds > 0 ? RunEvery() : RunOnce(); }
 
-bool TPollCommand::Report(const TPollResult& result) {
+int TPollCommand::Report(const TPollResult& result) {
     if (result.Started) ++polls_;
     if (result.Failed) ++errors_;
     const TPollOutcome& outcome = result.Outcome;
@@ -79,27 +86,33 @@ bool TPollCommand::Report(const TPollResult& result) {
     report.WithCounters = options_.EverySeconds > 0;
     report.Polls = polls_;
     report.Errors = errors_;
-    if (!outcome.Succeeded) std::fprintf(err_, "quorvane-poll: %s\n", outcome.FailureReason.c_str());
+    if (!outcome.Succeeded) PrintProblem(err_, outcome.FailureReason);
+    // A full disk, a closed or broken standard output: whoever reads it would take a missing
+    // report for a quiet one, so it fails the run.
+    int outputError = 0;
     if (!options_.Quiet) {
         const std::string text = Formatted(options_.Format, report);
-        std::fwrite(text.data(), 1, text.size(), out_);
+        if (std::fwrite(text.data(), 1, text.size(), out_) != text.size()) outputError = errno;
     }
-    std::fflush(out_);
-    std::fflush(err_);
-    if (options_.TextfilePath.empty()) return true;
-    try {
-        WriteTextfile(options_.TextfilePath, FormatPrometheusExposition(report));
-    } catch (const EFCreateError& e) {
-        std::fprintf(err_, "quorvane-poll: %s\n", e.Message().c_str());
-        std::fflush(err_);
-        return false;
+    if (std::fflush(out_) != 0 && outputError == 0) outputError = errno;
+    if (outputError == 0 && std::ferror(out_)) outputError = EIO;
+    if (outputError != 0) PrintProblem(err_, "cannot write the output: " + platform::FileErrorText(outputError));
+    bool textfileWritten = true;
+    if (!options_.TextfilePath.empty()) {
+        try {
+            WriteTextfile(options_.TextfilePath, FormatPrometheusExposition(report));
+        } catch (const EFCreateError& e) {
+            PrintProblem(err_, e.Message());
+            textfileWritten = false;
+        }
     }
-    return true;
+    if (outputError != 0) return kExitPollFailed;
+    return textfileWritten ? 0 : kExitUsage;
 }
 
 int TPollCommand::RunOnce() {
     const TPollResult result = poll_(target_);
-    if (!Report(result)) return kExitUsage;
+    if (const int failed = Report(result); failed != 0) return failed;
     return result.Outcome.Succeeded ? kExitPollSucceeded : kExitPollFailed;
 }
 
@@ -116,13 +129,14 @@ int TPollCommand::RunEvery() {
                 // The poll may sit in a read for up to its whole time limit. Nothing of it is
                 // worth keeping, and the thread cannot be joined in time, so the process ends
                 // here without unwinding (its descriptors close with it).
-                std::fprintf(err_, "quorvane-poll: stopped; the poll under way was abandoned\n");
                 std::fflush(out_);
-                std::fflush(err_);
+                PrintProblem(err_, "stopped; the poll under way was abandoned");
                 ::_exit(kExitPollSucceeded);
             }
-            const bool written = Report(poll.Result());
-            if (!written && first) return kExitUsage;
+            // A textfile that cannot be written may be a passing fault once the run is under
+            // way; an output that cannot be written stays lost.
+            const int failed = Report(poll.Result());
+            if ((failed == kExitUsage && first) || failed == kExitPollFailed) return failed;
         }
         if (stopSignals.Stopped()) return kExitPollSucceeded;
         // Polls keep to a fixed beat; a poll that overran skips the starts it missed.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <string>
 
 #include "poll_command/poll_command_options.h"
 #include "poll_command/unit_settings.h"
@@ -17,6 +18,10 @@ constexpr int kExitUsage = 2;
 // The headless poll: polls once, or every --every seconds until SIGINT or SIGTERM, and writes
 // each poll to `out` in the chosen format and to the textfile; failure reasons go to `err`.
 // Returns the exit status.
+// Writes "quorvane-poll: <text>" as one line on `err`, through TerminalText: reasons carry the
+// unit's bytes. Flushed at once.
+void PrintProblem(std::FILE* err, const std::string& text);
+
 class TPollCommand {
 public:
     using TPoll = std::function<TPollResult(const TUnitTarget& target)>;
@@ -30,9 +35,10 @@ public:
     static constexpr int kStopGraceMs = 800;
 
 private:
-    // Counts the poll and prints it and writes the textfile; false when the textfile could not
-    // be written.
-    bool Report(const TPollResult& result);
+    // Counts the poll, prints it and writes the textfile. Returns 0, or the exit status of what
+    // could not be written: kExitPollFailed for the output (which ends any run), else
+    // kExitUsage for the textfile.
+    int Report(const TPollResult& result);
     int RunOnce();
     int RunEvery();
 

@@ -137,7 +137,8 @@ std::string PollCommandHelp() {
            "  --help                  this text\n"
            "\n"
            "Exit status: 0 the poll succeeded (with --every: stopped by a signal), 1 the poll failed\n"
-           "(the reason is on standard error), 2 a usage or settings error.\n",
+           "or its report could not be written (the reason is on standard error), 2 a usage or\n"
+           "settings error.\n",
            defaults.Port.c_str(), defaults.UserName.c_str(), static_cast<int>(defaults.ConnectTimeout),
            static_cast<int>(defaults.ReadTimeout));
 }

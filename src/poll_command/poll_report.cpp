@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/code_page.h"
+
 namespace quorvane {
 
 std::string NumberText(double value) {
@@ -13,39 +15,19 @@ std::string NumberText(double value) {
     return std::string(buffer, end);
 }
 
-std::string Utf8Text(const std::string& text, const std::string& replacement) {
+std::string TerminalText(const std::string& text) {
+    const std::string utf8 = platform::Utf8Text(text, "?");
     std::string result;
-    result.reserve(text.size());
-    size_t at = 0;
-    while (at < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        size_t length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;  // the allowed range of the second byte
-        if (lead < 0x80) {
-            length = 1;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;  // no overlong forms
-            if (lead == 0xED) high = 0x9F;  // no surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
-        }
-        bool wellFormed = length > 0 && at + length <= text.size();
-        for (size_t k = 1; wellFormed && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[at + k]);
-            wellFormed = k == 1 ? next >= low && next <= high : next >= 0x80 && next <= 0xBF;
-        }
-        if (wellFormed) {
-            result.append(text, at, length);
-            at += length;
-        } else {
-            result += replacement;
+    result.reserve(utf8.size());
+    for (size_t at = 0; at < utf8.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(utf8[at]);
+        if (byte == 0xC2 && at + 1 < utf8.size() && static_cast<unsigned char>(utf8[at + 1]) <= 0x9F) {
+            result += '?';  // U+0080..U+009F: CSI, OSC and the rest of C1
             ++at;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            result += '?';
+        } else {
+            result += utf8[at];
         }
     }
     return result;

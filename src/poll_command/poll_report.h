@@ -26,10 +26,11 @@ struct TPollReport {
 // a JSON number and as a Prometheus sample value.
 std::string NumberText(double value);
 
-// The text with every byte that is not part of a well-formed UTF-8 sequence replaced by
-// `replacement`. The unit's answers are bytes in whatever code page it uses; JSON, Prometheus
-// and a terminal all want UTF-8.
-std::string Utf8Text(const std::string& text, const std::string& replacement = "\xEF\xBF\xBD");
+// The text as a terminal or a journal may show it without being steered by it: UTF-8 whatever
+// bytes came in, with every control character shown as '?': C0 and DEL, and C1 (U+0080 to
+// U+009F) whether encoded or as the single byte an 8-bit terminal would obey. The text
+// report and every line on standard error go through it.
+std::string TerminalText(const std::string& text);
 
 // Wall-clock milliseconds as "2026-12-08T21:40:01.123Z".
 std::string UtcTimeText(int64_t millisecondsSinceEpoch);

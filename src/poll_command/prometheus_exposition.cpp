@@ -2,13 +2,15 @@
 
 #include <optional>
 
+#include "platform/code_page.h"
+
 namespace quorvane {
 
 namespace {
 
 std::string LabelValue(const std::string& text) {
     std::string result;
-    for (const char c : Utf8Text(text)) {
+    for (const char c : platform::Utf8Text(text)) {
         if (c == '\\' || c == '"') {
             result += '\\';
             result += c;

@@ -6,15 +6,6 @@ namespace quorvane {
 
 namespace {
 
-std::string Printable(const std::string& text) {
-    std::string result = Utf8Text(text, "?");
-    for (char& c : result) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) c = '?';
-    }
-    return result;
-}
-
 // "temperature 2: 45.5 °C", "input 3: on"; a text that stands for nothing is shown as sent.
 std::string ReadingLine(const TReading& reading, const std::string& text) {
     std::string name = reading.Name();
@@ -24,7 +15,7 @@ std::string ReadingLine(const TReading& reading, const std::string& text) {
     if (value && !reading.Group->Analogue()) {
         line += *value != 0 ? "on" : "off";
     } else {
-        line += Printable(text);
+        line += TerminalText(text);
         if (value) {
             line += ' ';
             line += reading.Group->Unit;
@@ -41,7 +32,7 @@ std::string FormatTextReport(const TPollReport& report) {
     std::string text = UtcTimeText(outcome.StartedAtMs);
     if (report.Unit) {
         text += ' ';
-        text += Printable(*report.Unit);
+        text += TerminalText(*report.Unit);
     }
     text += Format(" poll %s, response code %d, %.3f s", outcome.Succeeded ? "succeeded" : "failed",
                    static_cast<int>(outcome.Code), static_cast<double>(outcome.DurationMs) / 1000.0);

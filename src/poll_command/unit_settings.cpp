@@ -1,9 +1,13 @@
 #include "poll_command/unit_settings.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
 #include "platform/file_system.h"
+#include "text/blank_text.h"
 #include "text/mem_ini_file.h"
 
 namespace quorvane {
@@ -54,13 +58,28 @@ void ApplySettingsFile(const TPollCommandOptions& options, TUnitSettings& settin
     if (!anyKey) throw EPollUsageError(place + ": the section is missing or holds none of the unit's keys");
 }
 
-std::string PasswordFromFile(const std::string& fileName) {
+std::string PasswordFromFile(const std::string& fileName, const TWarningSink& warn) {
     std::string content;
     if (const int error = platform::ReadWholeFile(fileName, content, kMaxPasswordFileBytes); error != 0) {
         throw EPollUsageError("--password-file: cannot read " + fileName + ": " + platform::FileErrorText(error));
     }
     const size_t lineEnd = content.find_first_of("\r\n");
-    return lineEnd == std::string::npos ? content : content.substr(0, lineEnd);
+    std::string password = lineEnd == std::string::npos ? content : content.substr(0, lineEnd);
+    // Blanks around a password are never sent, so a blank line would be an empty password: a
+    // file written wrongly, not a choice.
+    if (Trim(password).empty()) {
+        throw EPollUsageError("--password-file: the first line of " + fileName +
+                              " is empty; the password goes on the first line");
+    }
+    // As ssh does for keys: said, not refused, since the poll itself is not at risk.
+    struct stat info {};
+    if (warn && ::stat(fileName.c_str(), &info) == 0 && (info.st_mode & (S_IRGRP | S_IROTH)) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+        warn("warning: the password file " + fileName + " may be read by others (mode " + mode +
+             "); make it readable by its owner only (chmod 600)");
+    }
+    return password;
 }
 
 }  // namespace
@@ -71,7 +90,8 @@ std::optional<std::string> ProcessEnvironment(const std::string& name) {
     return std::string(value);
 }
 
-TUnitTarget ResolveUnitTarget(const TPollCommandOptions& options, const TEnvironmentLookup& environment) {
+TUnitTarget ResolveUnitTarget(const TPollCommandOptions& options, const TEnvironmentLookup& environment,
+                              const TWarningSink& warn) {
     TUnitSettings settings;
     // The window's default address is a stand-in for the user's own unit: never polled unasked.
     settings.Address.clear();
@@ -82,7 +102,7 @@ TUnitTarget ResolveUnitTarget(const TPollCommandOptions& options, const TEnviron
     if (options.ConnectTimeoutSeconds) settings.ConnectTimeout = *options.ConnectTimeoutSeconds;
     if (options.ReadTimeoutSeconds) settings.ReadTimeout = *options.ReadTimeoutSeconds;
     if (!options.PasswordFile.empty()) {
-        settings.Password = PasswordFromFile(options.PasswordFile);
+        settings.Password = PasswordFromFile(options.PasswordFile, warn);
     } else if (const std::optional<std::string> fromEnvironment = environment("QUORVANE_PASSWORD")) {
         settings.Password = *fromEnvironment;
     }

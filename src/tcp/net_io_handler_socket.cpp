@@ -6,6 +6,7 @@
 #include "tcp/net_anti_freeze_base.h"
 #include "tcp/net_connect_thread.h"
 #include "tcp/net_exception.h"
+#include "tcp/net_lookup_thread.h"
 
 namespace quorvane {
 
@@ -59,21 +60,46 @@ void TNetIOHandlerSocket::ConnectPeer(const std::string& host, int32_t port, con
     if (!TNetStack::IsIPv4Text(host)) {
         ReportStatus(TNetStatus::hsResolving, host);
     }
-    handle.SetRemote(SocketStack->ResolveHostName(host), port);
+    const bool limited = timeout != -1 && timeout != 0;
+    // A connect without limit would hold the user interface for as long as the platform
+    // tries; on the connect thread the interface keeps its turns. A name's look-up comes out
+    // of the same limit.
+    const bool interfaceWaits = TNetAntiFreezeBase::InUse() != nullptr;
+    int32_t limit = limited ? timeout : kAntiFreezeConnectLimit;
+    const auto lookUpStart = std::chrono::steady_clock::now();
+    handle.SetRemote(LookUpRemote(host, interfaceWaits ? limit : -2), port);
+    if (interfaceWaits && limit != -2) {
+        const auto spent = std::chrono::steady_clock::now() - lookUpStart;
+        limit = std::max<int32_t>(1, limit - static_cast<int32_t>(
+                                             std::chrono::duration_cast<std::chrono::milliseconds>(spent).count()));
+    }
     if (!useNagle_) {
         const int32_t on = 1;
         handle.SetOption(NetProtocolTCP, NetOptionNoDelay, &on, sizeof on);
     }
     ReportStatus(TNetStatus::hsConnecting, handle.RemoteIP());
-    if (timeout != -1 && timeout != 0) {
-        TimedConnect(timeout);
-    } else if (TNetAntiFreezeBase::InUse() != nullptr) {
-        // A connect without limit would hold the user interface for as long as the platform
-        // tries; on the connect thread the interface keeps its turns.
-        TimedConnect(kAntiFreezeConnectLimit);
+    if (limited || interfaceWaits) {
+        TimedConnect(limit);
     } else {
         SocketStack->CheckSocketResult(handle.ConnectRemote(NetAddressFamilyIPv4));
     }
+}
+
+std::string TNetIOHandlerSocket::LookUpRemote(const std::string& host, int32_t limit) {
+    if (std::optional<std::string> known = TNetStack::KnownAddress(host)) return *known;
+    // A resolver may take seconds: with an interface waiting, it runs where the interface
+    // keeps its turns and a close of the program can give up on it.
+    const TNetAntiFreezeBase* antiFreeze = TNetAntiFreezeBase::InUse();
+    TNetDetachedLookUp lookUp = antiFreeze != nullptr ? SocketStack->DetachedHostLookUp() : TNetDetachedLookUp{};
+    if (!lookUp) return SocketStack->HostToAddress(host);
+    TNetLookupThread thread(std::move(lookUp), host);
+    const auto slice = std::chrono::milliseconds(std::min(antiFreeze->IdleTimeOut(), kConnectSlice));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit);
+    while (!thread.WaitFinished(slice)) {
+        if (limit != -2 && std::chrono::steady_clock::now() >= deadline) throw ENetConnectTimeout("Connect timed out.");
+        if (TNetAntiFreezeBase::DoProcess(true)) throw ENetClosedSocket("Disconnected.");
+    }
+    return SocketStack->AnswerToAddress(thread.Answer());
 }
 
 void TNetIOHandlerSocket::TimedConnect(int32_t timeout) {

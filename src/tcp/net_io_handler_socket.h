@@ -26,7 +26,9 @@ public:
     bool IsHandlerOpen() override;
     // Allocates, binds, resolves, reports "Resolving hostname %s." (names only) and
     // "Connecting to %s.", then connects. A time limit other than -1 and 0 runs the connect
-    // on a TNetConnectThread and raises ENetConnectTimeout when it passes.
+    // on a TNetConnectThread and raises ENetConnectTimeout when it passes. With an
+    // anti-freeze in use a name is looked up on a TNetLookupThread, and the look-up counts
+    // against the time limit.
     void ConnectPeer(const std::string& host, int32_t port, const std::string& boundIP, int32_t boundPort,
                      int32_t boundPortLow, int32_t boundPortHigh, int32_t timeout) override;
     bool WaitReadable(int32_t timeout) override;
@@ -34,6 +36,8 @@ public:
     int32_t SendSome(const void* buffer, int32_t length) override;
 
 private:
+    // The remote address; a name looked up as ConnectPeer says, within the limit (-2: none).
+    std::string LookUpRemote(const std::string& host, int32_t limit);
     void TimedConnect(int32_t timeout);
 
     std::unique_ptr<TNetSocketHandle> socketHandle_;

@@ -195,7 +195,7 @@ TNetSocket TNetStack::CreateDescriptor(int32_t type, int32_t protocol) {
     return descriptor;
 }
 
-std::string TNetStack::ResolveHostName(const std::string& host) {
+std::optional<std::string> TNetStack::KnownAddress(const std::string& host) {
     // ASCII letters only: a code page's own upper-casing must not make other names match.
     if (host.size() == 9) {
         bool same = true;
@@ -205,10 +205,21 @@ std::string TNetStack::ResolveHostName(const std::string& host) {
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
             same = c == kName[i];
         }
-        if (same) return "127.0.0.1";
+        if (same) return std::string("127.0.0.1");
     }
     if (IsIPv4Text(host)) return host;
+    return std::nullopt;
+}
+
+std::string TNetStack::ResolveHostName(const std::string& host) {
+    if (std::optional<std::string> known = KnownAddress(host)) return *known;
     return HostToAddress(host);
+}
+
+std::string TNetStack::AnswerToAddress(const TNetHostAnswer& answer) {
+    if (answer.Address) return AddressToText(*answer.Address);
+    SetLastErrorCode(answer.ErrorCode);
+    RaiseSocketFailure(answer.ErrorCode);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -3,9 +3,11 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,17 @@ inline constexpr int32_t NetSelectNoLimit = -2;
 
 // Four address bytes, first byte first (the byte order of the address text).
 using TNetAddressBytes = std::array<uint8_t, 4>;
+
+// What a name look-up found: the first IPv4 address, or else the library's error code.
+struct TNetHostAnswer {
+    std::optional<TNetAddressBytes> Address;
+    int32_t ErrorCode = 0;
+};
+
+// A name look-up that may run on a thread which outlives the stack, and even the program's own
+// end (a user interface that gives up on a slow resolver leaves the look-up behind): it holds
+// whatever it needs itself and touches no process-wide object.
+using TNetDetachedLookUp = std::function<TNetHostAnswer(const std::string& hostName)>;
 
 // The transport's single door to the socket library. One process-wide instance
 // (SocketStack) serves every network component; it lives while at least one does.
@@ -109,6 +122,11 @@ public:
     // ---- Names, services, byte order.
     // First IPv4 address of the name as text; a failed look-up raises ENetSocketError.
     virtual std::string HostToAddress(const std::string& hostName) = 0;
+    // The same look-up for a thread of its own (TNetLookupThread); empty when the stack has
+    // none, and HostToAddress then runs on the caller's thread.
+    virtual TNetDetachedLookUp DetachedHostLookUp() { return {}; }
+    // A detached look-up's answer as HostToAddress would have given it.
+    std::string AnswerToAddress(const TNetHostAnswer& answer);
     virtual std::string LocalHostName() = 0;
     virtual std::string AddressToHostName(const std::string& ip) = 0;
     // Unknown service that is no decimal number: ENetInvalidServiceName.
@@ -144,6 +162,9 @@ public:
     TNetSocket CreateDescriptor(int32_t type, int32_t protocol);
     // "localhost" in any case: "127.0.0.1"; address text: unchanged; else HostToAddress.
     std::string ResolveHostName(const std::string& host);
+    // The address of a host that needs no look-up ("localhost", address text); nullopt for a
+    // name.
+    static std::optional<std::string> KnownAddress(const std::string& host);
 
 protected:
     void SetLastErrorCode(int32_t code) noexcept { lastErrorCode_.store(code, std::memory_order_relaxed); }

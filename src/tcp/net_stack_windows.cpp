@@ -4,7 +4,9 @@
 #include <atomic>
 #include <cstring>
 
+#include "platform/dynamic_library.h"
 #include "rtl/format.h"
+#include "rtl/scope_exit.h"
 #include "tcp/net_exception.h"
 #include "tcp/net_win_sock2.h"
 
@@ -214,6 +216,32 @@ std::string TNetStackWindows::HostToAddress(const std::string& hostName) {
     TNetAddressBytes bytes;
     std::memcpy(bytes.data(), host->h_addr_list[0], 4);
     return AddressToText(bytes);
+}
+
+TNetDetachedLookUp TNetStackWindows::DetachedHostLookUp() {
+    return [libraryName = WinSock2LibraryName()](const std::string& hostName) {
+        TNetHostAnswer answer;
+        answer.ErrorCode = sockapi::kWsaNotInitialised;
+        // A reference of its own keeps the library's code mapped while the look-up waits in it,
+        // also when the program ends meanwhile and unloads its own.
+        const platform::TLibraryHandle library = platform::LoadDynamicLibrary(libraryName);
+        if (library == nullptr) return answer;
+        const TScopeExit release([library] { platform::FreeDynamicLibrary(library); });
+        using LookUp = sockapi::THostEnt* (*)(const char*);
+        using LastError = int (*)();
+        const auto lookUp = reinterpret_cast<LookUp>(platform::FindLibraryEntry(library, "gethostbyname"));
+        const auto lastError = reinterpret_cast<LastError>(platform::FindLibraryEntry(library, "WSAGetLastError"));
+        if (lookUp == nullptr || lastError == nullptr) return answer;
+        const sockapi::THostEnt* host = lookUp(hostName.c_str());
+        if (host == nullptr || host->h_addr_list == nullptr || host->h_addr_list[0] == nullptr) {
+            answer.ErrorCode = lastError();
+            return answer;
+        }
+        TNetAddressBytes bytes;
+        std::memcpy(bytes.data(), host->h_addr_list[0], 4);
+        answer.Address = bytes;
+        return answer;
+    };
 }
 
 std::string TNetStackWindows::LocalHostName() {

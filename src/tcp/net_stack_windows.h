@@ -42,6 +42,7 @@ public:
     void LocalAddressOf(TNetSocket descriptor, int32_t& family, std::string& ip, int32_t& port) override;
 
     std::string HostToAddress(const std::string& hostName) override;
+    TNetDetachedLookUp DetachedHostLookUp() override;
     std::string LocalHostName() override;
     std::string AddressToHostName(const std::string& ip) override;
     int32_t ServiceToPort(const std::string& serviceName) override;

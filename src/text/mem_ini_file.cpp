@@ -182,22 +182,44 @@ void TMemIniFile::StoreText(const std::string& section, const std::string& key, 
     }
 }
 
-bool TMemIniFile::DeleteKey(const std::string& section, const std::string& key) {
-    THashedStringList* lines = FindSection(section);
-    const int32_t index = lines == nullptr ? -1 : lines->LocateName(key);
-    if (index < 0) {
-        return false;
+void TMemIniFile::StoreSoleText(const std::string& section, const std::string& key, const std::string& value) {
+    StoreText(section, key, value);
+    THashedStringList& lines = *FindSection(section);
+    for (int32_t index = lines.LocateName(key) - 1; index >= 0; --index) {
+        const std::string& line = lines.At(index);
+        if (FindCharacter(line, '=') != std::string::npos && SameName(TStrings::NameOf(line), key)) lines.Delete(index);
     }
-    lines->Delete(index);
-    return true;
+}
+
+int32_t TMemIniFile::DeleteKey(const std::string& section, const std::string& key,
+                               const std::function<bool(const std::string& value)>& which) {
+    THashedStringList* lines = FindSection(section);
+    int32_t deleted = 0;
+    for (int32_t index = lines == nullptr ? -1 : lines->Count() - 1; index >= 0; --index) {
+        const std::string& line = lines->At(index);
+        const size_t separator = FindCharacter(line, '=');
+        if (separator == std::string::npos || !SameName(line.substr(0, separator), key)) continue;
+        if (which && !which(line.substr(separator + 1))) continue;
+        lines->Delete(index);
+        ++deleted;
+    }
+    return deleted;
 }
 
 std::vector<std::string> TMemIniFile::SectionLines(const std::string& section) const {
-    std::vector<std::string> result;
-    if (const THashedStringList* lines = FindSection(section)) {
-        const int32_t count = lines->Count();
-        result.reserve(static_cast<size_t>(count));
-        for (int32_t index = 0; index < count; ++index) result.push_back(lines->At(index));
+    std::vector<TSectionText> sections = SectionsNamed(section);
+    return sections.empty() ? std::vector<std::string>() : std::move(sections.back().Lines);
+}
+
+std::vector<TMemIniFile::TSectionText> TMemIniFile::SectionsNamed(const std::string& section) const {
+    std::vector<TSectionText> result;
+    const int32_t count = sections_.Count();
+    for (int32_t index = 0; index < count; ++index) {
+        if (!SameName(sections_.At(index), section)) continue;
+        const auto* lines = static_cast<const THashedStringList*>(sections_.GetObject(index));
+        TSectionText& text = result.emplace_back();
+        text.Name = sections_.At(index);
+        for (int32_t line = 0; line < lines->Count(); ++line) text.Lines.push_back(lines->At(line));
     }
     return result;
 }
@@ -261,6 +283,10 @@ void TMemIniFile::LoadFromLines(const TStrings& lines) {
 THashedStringList* TMemIniFile::FindSection(const std::string& section) const {
     const int32_t index = sections_.LocateItem(section);
     return index < 0 ? nullptr : static_cast<THashedStringList*>(sections_.GetObject(index));
+}
+
+bool TMemIniFile::SameName(const std::string& a, const std::string& b) const {
+    return matchCase_ ? a == b : platform::AnsiSameText(a, b);
 }
 
 THashedStringList& TMemIniFile::AddSection(const std::string& section) {

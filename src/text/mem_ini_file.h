@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,10 +56,23 @@ public:
     std::string ReadText(const std::string& section, const std::string& key,
                          const std::string& defaultValue) const override;
     void StoreText(const std::string& section, const std::string& key, const std::string& value) override;
-    // Removes the key's line; false when there was none.
-    bool DeleteKey(const std::string& section, const std::string& key);
+    // StoreText, and every earlier line of the key removed: a value that replaces another must
+    // not leave an older one behind to come back once it is removed in turn.
+    void StoreSoleText(const std::string& section, const std::string& key, const std::string& value);
+    // Removes every line of the key whose value `which` accepts (every line of it when `which`
+    // is empty); returns how many went.
+    int32_t DeleteKey(const std::string& section, const std::string& key,
+                      const std::function<bool(const std::string& value)>& which = {});
     // The section's lines as stored ("name=value" and bare lines); empty when it is missing.
     std::vector<std::string> SectionLines(const std::string& section) const;
+
+    // Every section of the name, in file order, with its name as written and its lines; the
+    // last one is the one all the other calls use.
+    struct TSectionText {
+        std::string Name;
+        std::vector<std::string> Lines;
+    };
+    std::vector<TSectionText> SectionsNamed(const std::string& section) const;
 
     // Writes every section with its lines and one empty line after each; raises
     // EFCreateError when the file cannot be written, leaving the old file as it was.
@@ -75,6 +89,7 @@ public:
 
 private:
     THashedStringList* FindSection(const std::string& section) const;
+    bool SameName(const std::string& a, const std::string& b) const;
     THashedStringList& AddSection(const std::string& section);
 
     THashedStringList sections_;

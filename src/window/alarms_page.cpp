@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "platform/gui/application.h"
+#include "platform/gui/focus_wheel_filter.h"
 
 namespace quorvane {
 
@@ -39,12 +41,19 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
     ActiveLabel = new QLabel(this);
     ActiveLabel->setObjectName(QStringLiteral("AlarmsActive"));
     ActiveLabel->setWordWrap(true);
+    ActiveLabel->setTextFormat(Qt::PlainText);
     ActiveLabel->setStyleSheet(QStringLiteral("color: #c00000;"));
     top->addWidget(ActiveLabel, 1);
     TestButton = new QPushButton(QStringLiteral("Test notification"), this);
     TestButton->setObjectName(QStringLiteral("AlarmsTest"));
     top->addWidget(TestButton);
     outer->addLayout(top);
+    NotificationLabel = new QLabel(this);
+    NotificationLabel->setObjectName(QStringLiteral("AlarmsNotifications"));
+    NotificationLabel->setWordWrap(true);
+    NotificationLabel->setTextFormat(Qt::PlainText);
+    NotificationLabel->hide();
+    outer->addWidget(NotificationLabel);
     connect(TestButton, &QPushButton::clicked, this, [this] {
         platform::RunHandler([this] {
             if (onTest_) onTest_();
@@ -54,6 +63,8 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
     auto* scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    // A turn of the wheel over the table scrolls it; it never rewrites a rule on its way.
+    auto* wheelFilter = new platform::TFocusWheelFilter(*scroll);
     auto* table = new QWidget(scroll);
     auto* stack = new QVBoxLayout(table);
     stack->setContentsMargins(0, 0, 0, 0);
@@ -63,8 +74,8 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(1);
     int line = 0;
-    const char* const headers[] = {"On", "Reading", "Low", "High"};
-    for (int column = 0; column < 4; ++column) {
+    const char* const headers[] = {"On", "Reading", "Low", "High", "Polls"};
+    for (int column = 0; column < 5; ++column) {
         grid->addWidget(new QLabel(QString::fromLatin1(headers[column]), table), line, column);
     }
     ++line;
@@ -78,13 +89,21 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
         controls.on->setAccessibleName(label + QStringLiteral(" alarm on"));
         controls.low = LimitEdit(table, limits.Low, label + QStringLiteral(" low limit"));
         controls.high = LimitEdit(table, limits.High, label + QStringLiteral(" high limit"));
+        controls.delay = new QSpinBox(table);
+        controls.delay->setRange(1, TReadingLimits::kMaxDelay);
+        controls.delay->setValue(limits.Delay);
+        controls.delay->setAccessibleName(label + QStringLiteral(" polls beyond a limit before the alarm"));
+        controls.delay->setToolTip(QStringLiteral("Polls in a row beyond a limit before the alarm starts"));
         controls.reason = new QLabel(table);
+        controls.reason->setTextFormat(Qt::PlainText);  // quotes what was typed
         controls.reason->setStyleSheet(QStringLiteral("color: #c00000;"));
         grid->addWidget(controls.on, line, 0);
         grid->addWidget(new QLabel(label + QStringLiteral(" (") + Utf8(reading.Group->Unit) + ')', table), line, 1);
         grid->addWidget(controls.low, line, 2);
         grid->addWidget(controls.high, line, 3);
-        grid->addWidget(controls.reason, line, 4);
+        grid->addWidget(controls.delay, line, 4);
+        grid->addWidget(controls.reason, line, 5);
+        connect(controls.delay, &QSpinBox::editingFinished, this, [this, row] { RowEdited(row); });
         connect(controls.low, &QLineEdit::editingFinished, this, [this, row] { RowEdited(row); });
         connect(controls.high, &QLineEdit::editingFinished, this, [this, row] { RowEdited(row); });
         connect(controls.on, &QCheckBox::clicked, this, [this, row] { RowEdited(row); });
@@ -97,10 +116,11 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
     SilencePolls->setRange(1, 1000);
     SilencePolls->setValue(rules_.SilencePolls);
     SilencePolls->setAccessibleName(QStringLiteral("Failed polls before the unit counts as silent"));
+    wheelFilter->Guard(*SilencePolls);
     grid->addWidget(SilenceSwitch, line, 0);
     grid->addWidget(new QLabel(QStringLiteral("Unit silent"), table), line, 1);
     grid->addWidget(SilencePolls, line, 2);
-    grid->addWidget(new QLabel(QStringLiteral("failed polls in a row"), table), line, 3, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("failed polls in a row"), table), line, 3, 1, 3);
     const auto silenceEdited = [this] {
         TAlarmRules rules = rules_;
         rules.SilenceEnabled = SilenceSwitch->isChecked();
@@ -110,7 +130,7 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
     connect(SilenceSwitch, &QCheckBox::clicked, this, silenceEdited);
     connect(SilencePolls, &QSpinBox::editingFinished, this, silenceEdited);
 
-    grid->setColumnStretch(5, 1);
+    grid->setColumnStretch(6, 1);
 
     // The inputs, two to a line: what to watch on each.
     auto* inputs = new QGridLayout();
@@ -129,6 +149,7 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
         combo->setCurrentIndex(static_cast<int>(rules_.Inputs[static_cast<size_t>(index)]));
         const QString label = Utf8(ReadingOf(TReadingGroup::Input, index + 1).Label());
         combo->setAccessibleName(label + QStringLiteral(" alarm"));
+        wheelFilter->Guard(*combo);
         inputs->addWidget(new QLabel(label, table), at, left);
         inputs->addWidget(combo, at, left + 1);
         InputWatch[static_cast<size_t>(index)] = combo;
@@ -139,22 +160,66 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
         });
     }
     inputs->setColumnStretch(4, 1);
+
+    // The program run at each start and end of an alarm.
+    auto* command = new QGridLayout();
+    stack->insertLayout(stack->count() - 1, command);
+    command->setContentsMargins(0, 6, 0, 0);
+    auto* commandLabel = new QLabel(QStringLiteral("Command"), table);
+    CommandEdit = new QLineEdit(QFile::decodeName(QByteArray::fromStdString(rules_.Command)), table);
+    CommandEdit->setObjectName(QStringLiteral("AlarmsCommand"));
+    CommandEdit->setAccessibleName(QStringLiteral("Command run at each start and end of an alarm"));
+    CommandEdit->setToolTip(QStringLiteral("The full path of a program, run without a shell; the alarm is in its "
+                                           "environment (QUORVANE_ALARM, QUORVANE_STATE, QUORVANE_VALUE, ...)"));
+    CommandEdit->setPlaceholderText(QStringLiteral("/full/path/of/a/program"));
+    commandLabel->setBuddy(CommandEdit);
+    CommandReason = new QLabel(table);
+    CommandReason->setStyleSheet(QStringLiteral("color: #c00000;"));
+    CommandReason->setTextFormat(Qt::PlainText);
+    command->addWidget(commandLabel, 0, 0);
+    command->addWidget(CommandEdit, 0, 1);
+    command->addWidget(CommandReason, 1, 1);
+    connect(CommandEdit, &QLineEdit::editingFinished, this, [this] { CommandEdited(); });
     scroll->setWidget(table);
     outer->addWidget(scroll, 1);
 }
 
 void TAlarmsPage::ShowActive(const QString& text) { ActiveLabel->setText(text); }
 
+void TAlarmsPage::ShowNotificationState(const QString& text) {
+    NotificationLabel->setText(text);
+    NotificationLabel->setAccessibleDescription(text);
+    NotificationLabel->setVisible(!text.isEmpty());
+}
+
+void TAlarmsPage::CommandEdited() {
+    const QString typed = CommandEdit->text().trimmed();
+    const bool absolute = typed.isEmpty() || typed.startsWith(QLatin1Char('/'));
+    const QString reason = absolute ? QString() : QStringLiteral("a full path, starting with /");
+    CommandReason->setText(reason);
+    CommandReason->setAccessibleName(reason);
+    if (!absolute) return;
+    TAlarmRules rules = rules_;
+    rules.Command = QFile::encodeName(typed).toStdString();
+    Commit(rules);
+}
+
 void TAlarmsPage::RowEdited(int row) {
     Row& controls = rows_[static_cast<size_t>(row)];
     TAlarmRules rules = rules_;
     TReadingLimits& limits = rules.Readings[static_cast<size_t>(row)];
     limits.Enabled = controls.on->isChecked();
+    limits.Delay = controls.delay->value();
     const std::string reason = ParseReadingLimits(controls.low->text().toStdString(),
                                                   controls.high->text().toStdString(), limits);
-    controls.reason->setText(Utf8(reason));
-    controls.reason->setAccessibleName(Utf8(reason));
+    ShowRowReason(row, reason);
     if (reason.empty()) Commit(rules);
+}
+
+void TAlarmsPage::ShowRowReason(int row, const std::string& reason) {
+    QLabel* label = rows_.at(static_cast<size_t>(row)).reason;
+    label->setText(Utf8(reason));
+    label->setAccessibleName(Utf8(reason));
 }
 
 void TAlarmsPage::Commit(const TAlarmRules& rules) {

@@ -15,6 +15,8 @@
 #include "window/alarm_monitor.h"
 #include "window/history_page.h"
 #include "window/poll_watch.h"
+#include "window/reading_freshness.h"
+#include "window/watch_page.h"
 #include "monitor/ini_settings.h"
 #include "monitor/sensor_poll.h"
 #include "platform/gui/application.h"
@@ -70,9 +72,12 @@ std::string TimeText() {
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollUnit) {
     BuildControls();
     pollWatch_ = std::make_unique<TPollWatch>(*this, *ReasonPanel, *StatusBar1Panel, *StResult);
+    pollWatch_->KeepExitUsable(*menuBar(), *CloseX1);
     platform::RunHandler([this] { FormCreate(); });
     Alarms = std::make_unique<TAlarmMonitor>(*this);
     HistoryPage->SetLimitsSource([this] { return &Alarms->Evaluator().Rules(); });
+    Watching = new TWatchPage(*this);
+    freshness_ = std::make_unique<TReadingFreshness>(ValueBoxes, D);
 }
 
 TForm1::~TForm1() {
@@ -148,6 +153,9 @@ platform::TUpDown* TForm1::SettingSpinner(const TUnitSettingKey& key) const {
 
 void TForm1::CloseX1Click() {
     Timer1.SetInterval(0);
+    // As when the window is closed: a poll in progress gives up at once instead of holding the
+    // end of the program for as long as the unit takes.
+    if (pollWatch_ != nullptr) pollWatch_->DeferClose();
     if (platform::TApplication* application = platform::Application()) application->Terminate();
     else QApplication::quit();
 }
@@ -160,6 +168,9 @@ void TForm1::SpeedButton1Click() {
     // The button takes no focus, so a number just typed into a spinner's box has not been
     // applied yet; the timer must start with the interval the box shows.
     for (platform::TUpDown* spinner : {UDCt, UDRt, UDInt}) spinner->ApplyTyped();
+    // Changed during a poll (a screen reader's toggle gets through): the poll's closing step
+    // sets the timer after the button.
+    if (pollWatch_->Polling()) return;
     if (SpeedButton1->isChecked()) PollCycle();
     Timer1.SetEnabled(SpeedButton1->isChecked());
 }
@@ -198,7 +209,9 @@ void TForm1::PollCycle() {
     const TScopeExit closing([this] {
         pollWatch_->End();
         repaint();
-        Timer1.SetEnabled(true);
+        // Periodic polling goes on only while "Get Status" is down: the button may have come
+        // up during the poll.
+        Timer1.SetEnabled(SpeedButton1->isChecked());
     });
 
     pollWatch_->Begin(target.Host, target.Port, settings.Port);
@@ -206,7 +219,7 @@ void TForm1::PollCycle() {
     pollWatch_->End();
     ApplyPollResult(result);
     const TPollOutcome& outcome = result.Outcome;
-    Alarms->AfterPoll(outcome, target.Host, target.Port);
+    Alarms->AfterPoll(outcome, result.Reached, target.Host, target.Port);
     // On disk before on screen: whatever the user has seen survives a crash.
     if (history_) {
         const std::string historyNews = history_->Record(outcome, Reading, Alarms->LatestEvents());
@@ -216,7 +229,8 @@ void TForm1::PollCycle() {
     const int32_t code = outcome.Code;
     const QString time = ToQString(TimeText());
     StResult->SetCaption(QStringLiteral("Response Code : ") + QString::number(code) + QChar(u'\r') + time);
-    pollWatch_->ShowOutcome(outcome, time);
+    freshness_->Record(result.Reached, outcome.Succeeded, outcome.StartedAtMs);
+    pollWatch_->ShowOutcome(outcome, time, freshness_->SilenceNote());
     StResult->setAccessibleName(QStringLiteral("Response Code %1").arg(code));
     MemoInterval->clear();
     MemoInterval->setText(QString::number(PollCount));
@@ -231,6 +245,7 @@ void TForm1::PollCycle() {
             ShowLamp(reading.Number, reading.Of(Reading));
         }
     }
+    freshness_->ShowAfterPoll();
     HistoryPage->PollRecorded();
 }
 
@@ -258,12 +273,20 @@ bool TForm1::OpenURL(const std::string& url) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // Keeping watch in the tray: the window goes, polling goes on.
+    if (Watching != nullptr && Watching->CloseToTray(*event)) return;
     // Closed during a poll: the poll gives up at once and the window closes right after it.
     if (pollWatch_ != nullptr && pollWatch_->DeferClose()) {
         event->ignore();
         return;
     }
     QMainWindow::closeEvent(event);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    // Not while the controls are being built (the window takes its font first).
+    if (event->type() == QEvent::FontChange && StResult != nullptr) PlaceSettings();
+    QMainWindow::changeEvent(event);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QMainWindow>
+#include <QPalette>
 
 #include <array>
 #include <cstdint>
@@ -24,6 +25,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QStyle;
 class QTabWidget;
 class QToolButton;
 class QWidget;
@@ -32,6 +34,8 @@ namespace quorvane {
 
 class TAlarmMonitor;
 class TPollWatch;
+class TReadingFreshness;
+class TWatchPage;
 class THistoryPage;
 class THistoryRecorder;
 
@@ -82,6 +86,9 @@ public:
 
     // Lime for an input that is on (InputOn), silver for one that is off or in no known state.
     static QColor LampColor(const std::string& text);
+    // The window's colours on a desktop with the given ones: a white background, and text
+    // that stays readable on it.
+    static QPalette WhiteWindowPalette(const QPalette& desktop, const QStyle& style);
 
     // Controls, named as the window's components.
     QMenu* FileF1 = nullptr;
@@ -138,10 +145,16 @@ public:
     // The alarms: the "Alarms" page, notifications, red boxes and the tray icon; it keeps the
     // events of the latest poll.
     std::unique_ptr<TAlarmMonitor> Alarms;
+    // The "Watching" page: watching from the start, at login and in the tray (owned by the
+    // page control).
+    TWatchPage* Watching = nullptr;
 
 private:
     // Creates every control with its initial value (form1_controls.cpp).
     void BuildControls();
+    // Places the settings' captions and boxes after the window's font (form1_controls.cpp).
+    void PlaceSettings();
+    void changeEvent(QEvent* event) override;
     void PollCycle();
     bool OpenURL(const std::string& url);
     void LoadSettings();
@@ -155,12 +168,16 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
+    std::array<QLabel*, 4> editCaptions_{};
+    std::array<QLabel*, 3> spinnerCaptions_{};
+    std::array<QLabel*, 3> spinnerUnits_{};  // "Sec"
     PollFunction poll_;
     // The settings' text boxes keep the bytes they were loaded with until the user edits them.
     platform::TBoxBytes boxBytes_;
     // Keeps the window alive during a poll and tells why one failed.
     std::unique_ptr<TPollWatch> pollWatch_;
     std::unique_ptr<THistoryRecorder> history_;  // beside the settings file, from FormCreate on
+    std::unique_ptr<TReadingFreshness> freshness_;  // greys what the latest poll did not read
 };
 
 }  // namespace quorvane

@@ -11,13 +11,16 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QValidator>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/gui/application.h"
+#include "platform/gui/contrast.h"
 #include "platform/gui/gui_text.h"
 #include "platform/gui/password_style.h"
 #include "platform/gui/static_text.h"
@@ -56,11 +59,11 @@ QLineEdit* MakeBox(QWidget* parent, const char* name, const QString& accessibleN
     return box;
 }
 
-// A settings box with its caption, which is also its accessible name.
-QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& label, int y, const std::string& text) {
-    QLabel* caption = MakeLabel(parent, label, 8, y, 70, 21);
+// A settings box with its caption, which is also its accessible name; PlaceSettings places both.
+QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& label, const std::string& text,
+                    QLabel*& caption) {
+    caption = new QLabel(label, parent);
     auto* edit = new QLineEdit(ToQString(text), parent);
-    edit->setGeometry(80, y, 100, 21);
     Name(edit, name, label);
     caption->setBuddy(edit);
     return edit;
@@ -92,6 +95,25 @@ platform::TPasswordCharStyle* PasswordStyle() {
 
 }  // namespace
 
+QPalette TForm1::WhiteWindowPalette(const QPalette& desktop, const QStyle& style) {
+    // The window is white on every desktop. A dark desktop's colours would leave its text
+    // light on that white, so the window then takes its style's own light colours instead.
+    // Every role is set, so that none follows a later change of the desktop's colours.
+    const bool readable =
+        platform::ContrastRatio(desktop.color(QPalette::WindowText), Qt::white) >= platform::kReadableContrast;
+    const QPalette source = readable ? desktop : style.standardPalette();
+    QPalette palette;
+    for (int group = 0; group < QPalette::NColorGroups; ++group) {
+        for (int role = 0; role < QPalette::NColorRoles; ++role) {
+            const auto colorGroup = static_cast<QPalette::ColorGroup>(group);
+            const auto colorRole = static_cast<QPalette::ColorRole>(role);
+            palette.setBrush(colorGroup, colorRole, source.brush(colorGroup, colorRole));
+        }
+    }
+    palette.setColor(QPalette::Window, Qt::white);
+    return palette;
+}
+
 void TForm1::BuildControls() {
     setObjectName(QStringLiteral("Form1"));
     setAccessibleName(QString::fromLatin1(Caption));
@@ -101,9 +123,7 @@ void TForm1::BuildControls() {
     font.setFamilies({QString::fromUtf8("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic")});
     font.setPixelSize(13);
     setFont(font);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    setPalette(palette);
+    setPalette(WhiteWindowPalette(QApplication::palette(), *style()));
     setAutoFillBackground(true);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -133,10 +153,10 @@ void TForm1::BuildControls() {
     GroupBox6->setGeometry(4, 2, 465, 161);
     Name(GroupBox6, "GroupBox6", QStringLiteral("Settings"));
     const TUnitSettings defaults;
-    Edit1 = MakeEdit(GroupBox6, "Edit1", QStringLiteral("IP Address"), 18, defaults.Address);
-    Edit2 = MakeEdit(GroupBox6, "Edit2", QStringLiteral("HTTP Port"), 45, defaults.Port);
-    Edit3 = MakeEdit(GroupBox6, "Edit3", QStringLiteral("User Name"), 72, defaults.UserName);
-    Edit4 = MakeEdit(GroupBox6, "Edit4", QStringLiteral("Password"), 99, defaults.Password);
+    Edit1 = MakeEdit(GroupBox6, "Edit1", QStringLiteral("IP Address"), defaults.Address, editCaptions_[0]);
+    Edit2 = MakeEdit(GroupBox6, "Edit2", QStringLiteral("HTTP Port"), defaults.Port, editCaptions_[1]);
+    Edit3 = MakeEdit(GroupBox6, "Edit3", QStringLiteral("User Name"), defaults.UserName, editCaptions_[2]);
+    Edit4 = MakeEdit(GroupBox6, "Edit4", QStringLiteral("Password"), defaults.Password, editCaptions_[3]);
     Edit4->setValidator(new TTypedLengthValidator(8, Edit4));
     Edit4->setEchoMode(QLineEdit::Password);
     Edit4->setStyle(PasswordStyle());
@@ -156,19 +176,17 @@ void TForm1::BuildControls() {
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { platform::RunHandler([this] { SpeedButton2Click(); }); });
 
     GroupBox7 = new QGroupBox(GroupBox6);
-    GroupBox7->setGeometry(186, 10, 273, 146);
     Name(GroupBox7, "GroupBox7", QStringLiteral("Time limits and interval"));
     struct SpinnerLayout {
         const char* boxName;
         const char* spinnerName;
         const char* label;
-        int y;
         int32_t TUnitSettings::* setting;
     };
     const SpinnerLayout layouts[] = {
-        {"Memo2", "UDCt", "Connect Timeout", 8, &TUnitSettings::ConnectTimeout},
-        {"Memo1", "UDRt", "Read Timeout", 52, &TUnitSettings::ReadTimeout},
-        {"MemoInt", "UDInt", "Interval", 96, &TUnitSettings::Interval},
+        {"Memo2", "UDCt", "Connect Timeout", &TUnitSettings::ConnectTimeout},
+        {"Memo1", "UDRt", "Read Timeout", &TUnitSettings::ReadTimeout},
+        {"MemoInt", "UDInt", "Interval", &TUnitSettings::Interval},
     };
     QLineEdit** boxes[] = {&Memo2, &Memo1, &MemoInt};
     platform::TUpDown** spinners[] = {&UDCt, &UDRt, &UDInt};
@@ -176,16 +194,16 @@ void TForm1::BuildControls() {
         const SpinnerLayout& layout = layouts[i];
         const TUnitSettingKey& key = UnitSettingKeyOf(layout.setting);
         const QString label = QString::fromLatin1(layout.label);
-        QLabel* caption = MakeLabel(GroupBox7, label, 8, layout.y + 6, 110, 16);
-        QLineEdit* box = MakeBox(GroupBox7, layout.boxName, label + QStringLiteral(" (seconds)"), 8, layout.y + 22, "", true);
+        QLabel* caption = new QLabel(label, GroupBox7);
+        QLineEdit* box = MakeBox(GroupBox7, layout.boxName, label + QStringLiteral(" (seconds)"), 0, 0, "", true);
         auto* spinner = new platform::TUpDown(box, GroupBox7);
-        spinner->setGeometry(65, layout.y + 22, 16, 21);
         Name(spinner, layout.spinnerName, label + QStringLiteral(" spinner"));
         spinner->SetRange(static_cast<int16_t>(key.Lowest), static_cast<int16_t>(key.Highest));
         spinner->SetIncrement(1);
         spinner->SetPosition(static_cast<int16_t>(defaults.*layout.setting));
-        MakeLabel(GroupBox7, QStringLiteral("Sec"), 85, layout.y + 22, 24, 21);
         caption->setBuddy(box);
+        spinnerCaptions_[static_cast<size_t>(i)] = caption;
+        spinnerUnits_[static_cast<size_t>(i)] = new QLabel(QStringLiteral("Sec"), GroupBox7);
         *boxes[i] = box;
         *spinners[i] = spinner;
     }
@@ -196,12 +214,13 @@ void TForm1::BuildControls() {
     UDInt->SetApplyTypedOnEditingFinished(true);
 
     StResult = new platform::TStaticText(GroupBox7);
-    StResult->setGeometry(104, 26, 165, 29);
+    StResult->resize(165, 29);
     StResult->setAlignment(Qt::AlignCenter);
     StResult->SetCaption(QStringLiteral("Response Code"));
     Name(StResult, "StResult", QStringLiteral("Response Code"));
     StResult->setFrameShape(QFrame::Panel);
     StResult->setFrameShadow(QFrame::Sunken);
+    PlaceSettings();
 
     // Status area.
     PageControl1 = new QTabWidget(client);
@@ -293,6 +312,47 @@ void TForm1::BuildControls() {
 
     // Fixed size: the client area of the settings and status areas plus the menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void TForm1::PlaceSettings() {
+    // Every caption is as wide as its text in the window's font and nothing lies over it, within
+    // the fixed settings area: the edit boxes give up width to their captions, and the response
+    // code sits beside the connect limit's box, below its caption.
+    const QFontMetrics metrics(font());
+    const int lineHeight = std::max(16, metrics.height() + 2);
+    auto textWidth = [&](const QLabel* label) { return metrics.horizontalAdvance(label->text()) + 2; };
+
+    constexpr int kLeft = 8, kColumnRight = 180, kEditHeight = 21;
+    int captionWidth = 70;
+    for (const QLabel* caption : editCaptions_) captionWidth = std::max(captionWidth, textWidth(caption));
+    QLineEdit* const edits[] = {Edit1, Edit2, Edit3, Edit4};
+    for (size_t i = 0; i < editCaptions_.size(); ++i) {
+        const int y = 18 + 27 * static_cast<int>(i);
+        editCaptions_[i]->setGeometry(kLeft, y, captionWidth, kEditHeight);
+        edits[i]->setGeometry(kLeft + captionWidth + 2, y, kColumnRight - captionWidth - 2 - kLeft, kEditHeight);
+    }
+
+    constexpr int kGroupLeft = kColumnRight + 4, kGroupWidth = 277, kBoxLeft = 6, kGap = 2;
+    GroupBox7->setGeometry(kGroupLeft, 10, kGroupWidth, 146);
+    QLineEdit* const boxes[] = {Memo2, Memo1, MemoInt};
+    platform::TUpDown* const spinners[] = {UDCt, UDRt, UDInt};
+    const int unitLeft = kBoxLeft + 57 + 16 + kGap;
+    constexpr int kRowGap = 6;
+    int y = kRowGap;
+    for (size_t i = 0; i < spinnerCaptions_.size(); ++i) {
+        spinnerCaptions_[i]->setGeometry(kBoxLeft, y, textWidth(spinnerCaptions_[i]), lineHeight);
+        y += lineHeight;
+        boxes[i]->setGeometry(kBoxLeft, y, 57, kEditHeight);
+        spinners[i]->setGeometry(kBoxLeft + 57, y, 16, kEditHeight);
+        spinnerUnits_[i]->setGeometry(unitLeft, y, textWidth(spinnerUnits_[i]), kEditHeight);
+        if (i == 0) {
+            StResult->move(kGroupWidth - 4 - StResult->width(), y);
+            y += StResult->height();
+        } else {
+            y += kEditHeight;
+        }
+        y += kRowGap;
+    }
 }
 
 }  // namespace quorvane

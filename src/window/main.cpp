@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "window/form1.h"
+#include "window/watch_page.h"
 #include "platform/gui/application.h"
 #include "platform/gui/termination_signal.h"
 
@@ -30,12 +31,22 @@ int main(int argc, char** argv) {
                 form->move(available.center() - form->rect().center());
             }
             form->show();
-            // Ended from outside (SIGTERM, the session's end): as if the window were closed.
-            platform::TTerminationSignal termination([window = form.get()] { window->close(); });
+            // "--watch" (as the login's autostart entry starts it) or the setting: polling
+            // starts as if "Get Status" had been pressed.
+            form->Watching->StartIfAsked(TWatchPage::WatchRequested(application.arguments()));
+            // Ended from outside (SIGTERM, the session's end): as if the window were closed, never
+            // into the tray, and with nobody left to answer a box.
+            platform::TTerminationSignal termination([&application, window = form.get()] {
+                application.EndUnattended();
+                window->Watching->CloseProgram();
+            });
             exitCode = application.Run();
             // Destroying the window saves the settings while their file name is still known,
             // and while the application (the error box's title) still exists.
         }
+        // The settings could not be saved at the session's end: the message went to standard
+        // error, and the exit code says so.
+        if (application.FailedUnattended()) exitCode = 1;
     }
     FinalizeMonitorWindowUnit();
     return exitCode;

@@ -14,10 +14,11 @@ constexpr int kShortTurnMs = 10;
 
 void TNetAntiFreeze::Process() {
     if (QCoreApplication::instance() == nullptr) return;
+    // The user's input too: the poll watch holds it back, all but what goes to the menu.
     if (ApplicationHasPriority()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
     } else {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, kShortTurnMs);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, kShortTurnMs);
     }
 }
 

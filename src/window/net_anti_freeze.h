@@ -8,8 +8,9 @@ namespace quorvane {
 
 // The transport's anti-freeze for this toolkit: while a poll blocks the user-interface thread,
 // each process step lets the toolkit handle what keeps a window alive (paint and expose
-// events, timers, the desktop's liveness pings, close requests) but holds back the user's
-// clicks and keys, which wait in the queue until the poll has ended.
+// events, timers, the desktop's liveness pings, close requests) and the user's clicks and
+// keys, which the poll watch (TPollWatch) holds back until the poll has ended, all but those
+// for the menu.
 class TNetAntiFreeze : public TNetAntiFreezeBase {
 public:
     // A repaint that a process step asks for is drawn by the next one, so steps come every

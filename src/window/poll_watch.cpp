@@ -1,9 +1,15 @@
 #include "window/poll_watch.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
 #include <QWidget>
+#include <QWindow>
 
 #include "platform/gui/gui_text.h"
 #include "window/net_anti_freeze.h"
@@ -30,6 +36,9 @@ bool IsUserInput(QEvent::Type type) {
         case QEvent::TouchEnd:
         case QEvent::TabletPress:
         case QEvent::TabletRelease:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
             return true;
         default:
             return false;
@@ -40,6 +49,8 @@ bool IsUserInput(QEvent::Type type) {
 
 TPollWatch::TPollWatch(QWidget& window, QLabel& reasonPanel, QWidget& makerNotice, QWidget& result)
     : window_(window), reasonPanel_(reasonPanel), makerNotice_(makerNotice), result_(result) {
+    // A reason quotes the unit ("500 <b>..."): it is shown as the unit sent it, never as markup.
+    reasonPanel_.setTextFormat(Qt::PlainText);
     // One per process; a second window (only tests make one) polls without it.
     if (TNetAntiFreezeBase::Current() == nullptr) antiFreeze_ = std::make_unique<TNetAntiFreeze>();
     busyTimer_.setSingleShot(true);
@@ -57,7 +68,23 @@ void TPollWatch::Begin(const std::string& host, int32_t port, const std::string&
         portNote_ = QStringLiteral("Port '%1' is not a number; port %2: ").arg(platform::ToQString(portText)).arg(port);
     }
     qApp->installEventFilter(this);
+    if (menuBar_ != nullptr) {
+        for (QAction* item : menuBar_->actions()) {
+            QMenu* menu = item->menu();
+            if (menu == nullptr) continue;
+            for (QAction* action : menu->actions()) {
+                if (action == exit_ || !action->isEnabled()) continue;
+                action->setEnabled(false);
+                disabledActions_.emplace_back(action);
+            }
+        }
+    }
     busyTimer_.start();
+}
+
+void TPollWatch::KeepExitUsable(QMenuBar& menuBar, QAction& exit) {
+    menuBar_ = &menuBar;
+    exit_ = &exit;
 }
 
 void TPollWatch::End() {
@@ -65,6 +92,19 @@ void TPollWatch::End() {
     polling_ = false;
     busyTimer_.stop();
     qApp->removeEventFilter(this);
+    for (const QPointer<QAction>& action : disabledActions_) {
+        if (action != nullptr) action->setEnabled(true);
+    }
+    disabledActions_.clear();
+    // After the poll's own closing steps, in the order they came. A menu opened meanwhile
+    // closes first, or the clicks and keys made before it would land in it.
+    if (!heldInput_.empty()) {
+        if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    }
+    for (auto& [receiver, input] : heldInput_) {
+        if (receiver != nullptr) QCoreApplication::postEvent(receiver, input.release());
+    }
+    heldInput_.clear();
     if (busyShown_) {
         busyShown_ = false;
         QApplication::restoreOverrideCursor();
@@ -77,12 +117,13 @@ void TPollWatch::End() {
     }
 }
 
-void TPollWatch::ShowOutcome(const TPollOutcome& outcome, const QString& timeText) {
+void TPollWatch::ShowOutcome(const TPollOutcome& outcome, const QString& timeText, const QString& silenceNote) {
     QString text;
     if (!outcome.Succeeded) {
         failureShown_ = true;
         text = portNote_ + (outcome.FailureReason.empty() ? QStringLiteral("The poll failed")
                                                            : platform::ToQString(outcome.FailureReason));
+        if (!silenceNote.isEmpty()) text += QStringLiteral(" · ") + silenceNote;
     } else if (failureShown_) {
         text = QStringLiteral("Good poll at ") + timeText;
     }
@@ -116,19 +157,50 @@ void TPollWatch::ShowInPanel(const QString& text) {
     reasonPanel_.setText(text);
     reasonPanel_.setAccessibleDescription(text);
     // The full line where the panel is too narrow for it.
-    reasonPanel_.setToolTip(text);
+    reasonPanel_.setToolTip(platform::PlainToolTip(text));
     reasonPanel_.setVisible(!text.isEmpty());
     makerNotice_.setVisible(text.isEmpty());
 }
 
-bool TPollWatch::eventFilter(QObject* watched, QEvent* event) {
-    // The anti-freeze leaves the window system's input queued until the poll ends; this keeps
-    // out what is sent straight to a widget meanwhile, so nothing inside the poll can start a
-    // second one, reset the counts or change the settings it runs with.
-    if (polling_ && IsUserInput(event->type()) && (watched->isWidgetType() || watched->isWindowType())) {
-        return true;
+bool TPollWatch::ForTheMenu(const QObject* watched, const QEvent* event) const {
+    if (menuBar_ == nullptr) return false;
+    // An open menu takes every click and key until it closes.
+    if (qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr) return true;
+    if (watched == menuBar_) return true;
+    if (watched != window_.windowHandle()) return false;
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            return menuBar_->geometry().contains(static_cast<const QMouseEvent*>(event)->position().toPoint());
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            // Alt and the letters it opens the menus with.
+            const auto* key = static_cast<const QKeyEvent*>(event);
+            return key->key() == Qt::Key_Alt || (key->modifiers() & Qt::AltModifier) != 0;
+        }
+        default:
+            return false;
     }
-    return QObject::eventFilter(watched, event);
+}
+
+bool TPollWatch::eventFilter(QObject* watched, QEvent* event) {
+    // Nothing inside the poll may start a second one, reset the counts or change the settings
+    // it runs with. The window system's clicks and keys reach the window first: they are held
+    // and handed back after the poll, unless they are for the menu. What is sent straight to a
+    // widget meanwhile is kept out.
+    if (!polling_ || !IsUserInput(event->type()) || !(watched->isWidgetType() || watched->isWindowType())) {
+        return QObject::eventFilter(watched, event);
+    }
+    if (ForTheMenu(watched, event)) return QObject::eventFilter(watched, event);
+    // A shortcut is only looked for: the key itself comes next. An input method's text goes
+    // straight to the control being typed into.
+    const bool fromTheWindowSystem = watched->isWindowType() && event->spontaneous();
+    const bool shortcut = event->type() == QEvent::ShortcutOverride || event->type() == QEvent::Shortcut;
+    if ((fromTheWindowSystem && !shortcut) || event->type() == QEvent::InputMethod) {
+        heldInput_.emplace_back(watched, event->clone());
+    }
+    return true;
 }
 
 }  // namespace quorvane

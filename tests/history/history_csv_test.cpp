@@ -5,12 +5,16 @@
 #include <sstream>
 
 #include "history/history_store.h"
+#include "platform/code_page.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
 namespace {
 
+constexpr int kUtf8 = 65001;
+
 TEST(HistoryCsvTest, WritesValuesAsSentWithQuotingAndLocalOffsets) {
+    const platform::ScopedCodePage utf8(kUtf8);
     testing::TempDir directory;
     THistoryStore store(directory.File("h.sqlite3"));
     TReadingRecord reading;
@@ -33,6 +37,48 @@ TEST(HistoryCsvTest, WritesValuesAsSentWithQuotingAndLocalOffsets) {
                              std::string(17, ',') + "\r\n" +
                              "2025-12-06T03:17:40.000-02:30,3,-1,Connection refused (10061)" + std::string(25, ',') +
                              "\r\n");
+}
+
+// The file must open as UTF-8 whatever bytes the unit sent, and a spreadsheet must show every
+// text as text: a value or reason that starts like a formula is not one once it is exported.
+TEST(HistoryCsvTest, UnitTextIsUtf8InTheWindowsCodePageAndNeverAFormula) {
+    testing::TempDir directory;
+    THistoryStore store(directory.File("h.sqlite3"));
+    TReadingRecord reading;
+    reading.Temp1 = "=HYPERLINK(\"http://x\")";
+    reading.Temp2 = "-4.5";
+    reading.Temp3 = "+1";
+    reading.Fan1 = "-2+3";
+    reading.Fan2 = "@SUM(A1)";
+    reading.Fan3 = "\tx";
+    reading.Volt1 = "\r1";
+    reading.Volt2 = "\x82\xA0\xFF";
+    store.Record(TPollOutcome{200, true, "", 0, 1}, reading);
+    store.Record(TPollOutcome{-1, false, "-ERR\xFF", 1000, 1}, reading);
+
+    const struct {
+        int codePage;
+        const char* volt2;
+        const char* reason;
+    } pages[] = {{kUtf8, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", "'-ERR\xEF\xBF\xBD"},
+                 {1252, "\xC2\x82\xC2\xA0\xC3\xBF", "'-ERR\xC3\xBF"},
+                 {932, "\xE3\x81\x82\xEF\xBF\xBD", "'-ERR\xEF\xBF\xBD"}};
+    for (const auto& page : pages) {
+        const platform::ScopedCodePage codePage(page.codePage);
+        std::ostringstream out;
+        WriteHistoryCsv(store, 0, 2000, out, [](int64_t) { return 0; });
+        const std::string csv = out.str();
+        const size_t first = csv.find("\r\n") + 2;
+        const size_t second = csv.find("\r\n", first) + 2;
+        EXPECT_EQ(csv.substr(first, second - first),
+                  std::string("1970-01-01T00:00:00.000+00:00,1,200,,\"'=HYPERLINK(\"\"http://x\"\")\",-4.5,+1,'-2+3,"
+                              "'@SUM(A1),'\tx,\"'\r1\",") +
+                      page.volt2 + std::string(17, ',') + "\r\n")
+            << page.codePage;
+        EXPECT_EQ(csv.substr(second),
+                  std::string("1970-01-01T00:00:01.000+00:00,1,-1,") + page.reason + std::string(25, ',') + "\r\n")
+            << page.codePage;
+    }
 }
 
 }  // namespace

@@ -7,7 +7,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <random>
+#include <sstream>
+
+#include "history/history_csv.h"
 
 #include "support/temp_dir.h"
 
@@ -106,6 +110,43 @@ TEST(HistoryStoreTest, ColumnExtremesMatchBruteForce) {
         }
         EXPECT_EQ(actual, expected) << "cell " << range.cellMs;
     }
+}
+
+// A file can hold any 64-bit time. Drawing "everything kept" asks for the span and then for
+// the range up to its end plus one; nothing on the way may overflow (the sanitizer tree
+// halts on it).
+TEST(HistoryStoreTest, CraftedExtremeTimesDrawAndExportWithoutOverflow) {
+    testing::TempDir directory;
+    const std::string path = directory.File("h.sqlite3");
+    THistoryStore store(path);
+    store.Record(Good(1'765'000'000'000), Values(20));
+    {
+        TSqliteDatabase crafted(path, false);
+        TSqliteStatement insert(crafted, "INSERT INTO polls(started_ms, duration_ms, code, failure, temp1, temp1_value) "
+                                         "VALUES(?1, 0, 200, ?2, '5', 5)");
+        TSqliteStatement event(crafted, "INSERT INTO events(poll_id, at_ms, rule, started, title, body) "
+                                        "VALUES(1, ?1, 'Temp1High', 1, 't', 'b')");
+        for (const int64_t extreme : {INT64_MIN, INT64_MAX}) {
+            insert.Bind(1, extreme);
+            insert.Bind(2, std::string_view("crafted"));
+            insert.Run();
+            event.Bind(1, extreme);
+            event.Run();
+        }
+    }
+    const auto span = store.Span();
+    ASSERT_TRUE(span);
+    EXPECT_GT(span->first, INT64_MIN);
+    EXPECT_LT(span->second, INT64_MAX);
+    const int64_t toMs = span->second + 1;
+    for (const int32_t columns : {1, 800}) {
+        EXPECT_FALSE(store.Buckets({kHistoryTempField}, span->first, toMs, columns).empty());
+        EXPECT_FALSE(store.Buckets({kHistoryTempField}, INT64_MIN, INT64_MAX, columns).empty());
+        store.Marks(span->first, toMs, columns);
+        store.Marks(INT64_MIN, INT64_MAX, columns);
+    }
+    std::ostringstream csv;
+    EXPECT_EQ(WriteHistoryCsv(store, INT64_MIN, INT64_MAX, csv, [](int64_t) { return 720; }), 2);
 }
 
 TEST(HistoryStoreTest, KeepsOnlyTheNewestPollsUpToTheBound) {

@@ -24,9 +24,10 @@ TEST(TNetBasicAuthentication, AuthorizationValueOfCredentials) {
     EXPECT_EQ(BasicFor("", ""), "Basic Og==");
     EXPECT_EQ(BasicFor("admin", ""), "Basic YWRtaW46");
     EXPECT_EQ(BasicFor("", "pw"), "Basic OnB3");
-    // A ":" in the password and blanks around either part are sent unchanged.
+    // A ":" in the password is sent unchanged, blanks around either part are not, inner ones are.
     EXPECT_EQ(BasicFor("a", "b:c"), "Basic YTpiOmM=");
-    EXPECT_EQ(BasicFor("  admin ", "\t57203941 "), "Basic ICBhZG1pbiA6CTU3MjAzOTQxIA==");
+    EXPECT_EQ(BasicFor("  admin ", "\t57203941 "), "Basic YWRtaW46NTcyMDM5NDE=");
+    EXPECT_EQ(BasicFor("ad min", " a  b "), "Basic " + TNetEncoder::EncodeText<TNetEncoderMIME>("ad min:a  b"));
     // Long credentials with commas and doubled blanks are not folded like a header value.
     const std::string longPassword =
         "long  password,with,commas  and  doubled  blanks  that  runs  past  the  fold  width  x";

@@ -15,12 +15,13 @@ namespace {
 class AlarmEvaluatorTest : public ::testing::Test {
 protected:
     // The keys of one successful poll's events, "+" for a start and "-" for an end.
-    std::string Poll(TAlarmEvaluator& evaluator) {
+    // `taken`: the readings the poll took; a poll that took fewer than all failed part way.
+    std::string Poll(TAlarmEvaluator& evaluator, TReadingSet taken = TReadingSet().set()) {
         TPollOutcome outcome;
         outcome.Code = 200;
-        outcome.Succeeded = true;
+        outcome.Succeeded = taken.all();
         std::string keys;
-        for (const TAlarmEvent& event : evaluator.Evaluate(outcome, reading_, "127.0.0.1")) {
+        for (const TAlarmEvent& event : evaluator.Evaluate(outcome, reading_, taken, "127.0.0.1")) {
             keys += (keys.empty() ? "" : " ") + std::string(event.Started ? "+" : "-") + event.Key;
         }
         return keys;
@@ -82,6 +83,32 @@ TEST_F(AlarmEvaluatorTest, InputsReportChangesAndStates) {
     reading_.Input2 = "0";
     EXPECT_EQ(Poll(evaluator), "-Input2On");
     EXPECT_FALSE(evaluator.AnyActive());
+}
+
+// A reading left over from an earlier poll neither starts nor ends an alarm, nor counts for a
+// delay; an alarm of a reading that is not current is not shown as active.
+TEST_F(AlarmEvaluatorTest, OnlyReadingsOfThePollJudgeAndADelayWantsPollsInARow) {
+    TAlarmRules rules;
+    ASSERT_EQ(ParseReadingLimits("", "45", rules.Readings[1]), "");
+    rules.Readings[1].Delay = 2;
+    rules.Inputs[0] = TInputWatch::On;
+    TAlarmEvaluator evaluator(rules);
+    TReadingSet onlyTemp1;
+    onlyTemp1.set(0);
+    reading_.Temp2 = "46";
+    reading_.Input1 = "1";
+    EXPECT_EQ(Poll(evaluator), "+Input1On") << "Temp 2 waits for a second poll beyond its limit";
+    EXPECT_EQ(Poll(evaluator, onlyTemp1), "") << "an old Temp 2 breaks the run";
+    EXPECT_FALSE(evaluator.AnyActive()) << "Input 1 was not read: its alarm is not confirmed";
+    EXPECT_EQ(Poll(evaluator), "");
+    EXPECT_EQ(Poll(evaluator), "+Temp2High");
+    EXPECT_TRUE(evaluator.ReadingAlarmed(1));
+    reading_.Temp2 = "40";
+    reading_.Input1 = "0";
+    EXPECT_EQ(Poll(evaluator, onlyTemp1), "") << "old values end nothing";
+    EXPECT_FALSE(evaluator.ReadingAlarmed(1));
+    EXPECT_EQ(evaluator.ActiveDescriptions(), std::vector<std::string>{});
+    EXPECT_EQ(Poll(evaluator), "-Temp2High -Input1On");
 }
 
 }  // namespace

@@ -17,8 +17,10 @@
 
 #include "tcp/net_exception.h"
 
+#include "monitor/unit_target.h"
 #include "support/scripted_sensor_unit.h"
 #include "support/scripted_server.h"
+#include "support/temp_dir.h"
 #include "support/unit_sim_process.h"
 #include "support/unused_port.h"
 
@@ -135,6 +137,28 @@ INSTANTIATE_TEST_SUITE_P(
                                       "YWRtaW46bG9uZyAgcGFzc3dvcmQsd2l0aCxjb21tYXMgIGFuZCAgZG91YmxlZCAgYmxhbmtzICB0aGF0"
                                       "ICBydW5zICBwYXN0ICB0aGUgIGZvbGQgIHdpZHRoICB4"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The settings file drops the blanks around a value when it is read; what the poll sends must
+// be the same before and after a restart, or a password that worked stops working.
+TEST_F(PollStatusTest, CredentialsAreSentAlikeBeforeAndAfterARestart) {
+    testing::TempDir directory;
+    const std::string file = directory.File("Quorvane.ini");
+    TUnitSettings typed;
+    typed.UserName = " admin\t";
+    typed.Password = "ab  ";
+    SaveUnitSettings(file, "Quorvane", typed);
+    TUnitSettings restarted;
+    for (const TUnitSettingKey& key : UnitSettingKeys()) LoadUnitSetting(file, "Quorvane", key, restarted);
+    ASSERT_EQ(restarted.Password, "ab");
+
+    for (const TUnitSettings& settings : {typed, restarted}) {
+        ScriptedServer server({KeepAliveSensorUnit()});
+        EXPECT_EQ(PollStatus("127.0.0.1", settings.UserName, settings.Password, server.Port(), 2000, 2000), 200);
+        server.Stop();
+        const std::string transcript = server.Transcripts().at(0);
+        EXPECT_EQ(transcript.substr(0, transcript.find("\r\n\r\n") + 4), Head("GetVolt", server.Port(), "YWRtaW46YWI="));
+    }
+}
 
 // The unit answers the first request and closes, then stops accepting: its listen queue is
 // full, so the poll's reconnect gets no answer at all until the unit goes away (after 5 s).

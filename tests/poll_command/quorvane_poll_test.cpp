@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "support/program_process.h"
+#include "platform/code_page.h"
 #include "support/promtool.h"
+#include "support/scripted_server.h"
 #include "support/temp_dir.h"
 #include "support/unit_sim_process.h"
 
@@ -98,6 +100,19 @@ TEST(QuorvanePollTest, FailedPollInEachFormat) {
     EXPECT_EQ(refused.output.find("quorvane_temperature_celsius"), std::string::npos);
     if (!testing::PromtoolPresent()) GTEST_SKIP() << "promtool is not installed (scripts/test installs it)";
     EXPECT_EQ(testing::PromtoolProblems(refused.output), "");
+}
+
+// A unit (or whatever answers in its place) that tries to retitle and clear the user's terminal
+// and to put bytes into the journal that no UTF-8 reader can take.
+TEST(QuorvanePollTest, TheUnitsStatusLineNeverSteersTheTerminal) {
+    testing::ScriptedServer server({[](testing::ScriptedPeer& peer) {
+        peer.ReceiveUntil();
+        peer.Send("HTTP/1.1 500 x\x1b]0;owned\x07\x1b[2J\xc2\x9b" "1m\x9b\xff\r\nContent-Length: 0\r\n\r\n");
+    }});
+    const ProgramRun run = testing::RunProgram(kProgram, {"--address", "127.0.0.1", "--port", std::to_string(server.Port())});
+    EXPECT_EQ(run.exitCode, kExitPollFailed);
+    EXPECT_EQ(run.errors, "quorvane-poll: The unit answered 500 x?]0;owned??[2J?1m??\n");
+    EXPECT_EQ(platform::Utf8Text(run.errors), run.errors);
 }
 
 TEST(QuorvanePollTest, PasswordComesFromItsFileNeverFromTheCommandLine) {

@@ -32,7 +32,7 @@ TPollReport Poll(bool succeeded, int32_t code, int64_t durationMs) {
 
 TPollReport GoodPollWithReadingsThatAreNoNumbers() {
     TPollReport report = Poll(true, 200, 12);
-    const char* const volts[] = {"12.5", "", "a\x1b[2J\xff"};
+    const char* const volts[] = {"12.5", "", "a\x1b[2J\xff\xc2\x9b" "1m\x9b"};
     const char* const temps[] = {"1", "0", "12.5"};
     const char* const fans[] = {"0", "abc", "12.5"};
     for (int i = 1; i <= 3; ++i) {
@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "2027-01-15T08:00:00.123Z poll succeeded, response code 200, 0.012 s\n"
                    "temperature 1: 1 \u00b0C\ntemperature 2: 0 \u00b0C\ntemperature 3: 12.5 \u00b0C\n"
                    "fan 1: 0 rpm\nfan 2: abc\nfan 3: 12.5 rpm\n"
-                   "voltage 1: 12.5 V\nvoltage 2: \nvoltage 3: a?[2J?\n"
+                   "voltage 1: 12.5 V\nvoltage 2: \nvoltage 3: a?[2J??1m?\n"
                    "input 1: on\ninput 2: off\ninput 3: \ninput 4: abc\ninput 5: a?\ninput 6: off\ninput 7: off\n"
                    "input 8: off\ninput 9: off\ninput 10: off\ninput 11: off\ninput 12: off\ninput 13: off\n"
                    "input 14: off\ninput 15: off\ninput 16: off\n"},

@@ -6,6 +6,10 @@
 #include <filesystem>
 #include <thread>
 
+#include <sys/stat.h>
+
+#include "rtl/exception.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -38,6 +42,28 @@ TEST(TextfileWriterTest, AReaderNeverSeesAHalfFile) {
     EXPECT_EQ(torn, 0) << "of " << reads << " reads";
     // Nothing is left beside the file for the collector to pick up.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+// A folder that refuses the temporary file (the service user lacks write access there) must not
+// make the file be rewritten in place, where the collector could read it half-written.
+TEST(TextfileWriterTest, AFolderWithoutRoomForTheTemporaryFileFailsAndNamesIt) {
+    TempDir dir;
+    const std::string path = dir.File("quorvane.prom");
+    testing::WriteFile(path, "old\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
+    const int code = testing::RunInChild([&] {
+        if (!testing::DropPrivileges()) return 10;
+        try {
+            WriteTextfile(path, "new\n");
+        } catch (const EFCreateError& e) {
+            return e.Message().find("folder " + dir.Path().string() + ")") != std::string::npos ? 0 : 11;
+        }
+        return 12;
+    });
+    ::chmod(dir.Path().c_str(), 0755);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(testing::ReadFile(path), "old\n");
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <map>
+#include <vector>
 
 #include "support/temp_dir.h"
 
@@ -75,6 +78,32 @@ TEST(UnitSettingsTest, ErrorsNameTheFileOrKey) {
     options.Section = "Other";
     EXPECT_NE(UsageError(options).find("section [Other]: the section is missing"), std::string::npos);
     EXPECT_EQ(UsageError(TPollCommandOptions{}), "no unit address: give --address ADDR or --settings FILE");
+}
+
+// A blank first line would send an empty password; a file others may read is said, as ssh
+// says it of a key.
+TEST(UnitSettingsTest, PasswordFileMustHoldAPasswordAndIsWarnedAboutWhenOthersMayReadIt) {
+    TempDir dir;
+    TPollCommandOptions options = ParsePollCommandLine({"--address", "127.0.0.1", "--password-file", dir.File("pw")});
+    std::vector<std::string> warnings;
+    const auto resolve = [&] {
+        warnings.clear();
+        return ResolveUnitTarget(options, Environment({}), [&](const std::string& line) { warnings.push_back(line); });
+    };
+    for (const char* blank : {"", "\n", " \t\r\nsecond line\n"}) {
+        WriteFile(dir.File("pw"), blank);
+        EXPECT_EQ(UsageError(options), "--password-file: the first line of " + dir.File("pw") +
+                                           " is empty; the password goes on the first line");
+    }
+    WriteFile(dir.File("pw"), "s3cret\n");
+    ASSERT_EQ(::chmod(dir.File("pw").c_str(), 0644), 0);
+    EXPECT_EQ(resolve().Password, "s3cret");
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0], "warning: the password file " + dir.File("pw") +
+                               " may be read by others (mode 0644); make it readable by its owner only (chmod 600)");
+    ASSERT_EQ(::chmod(dir.File("pw").c_str(), 0600), 0);
+    EXPECT_EQ(resolve().Password, "s3cret");
+    EXPECT_TRUE(warnings.empty());
 }
 
 }  // namespace

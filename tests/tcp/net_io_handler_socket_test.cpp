@@ -169,12 +169,17 @@ TEST_F(LoopbackTest, PollPeerCloseSeesAnIdleCloseWithoutRaising) {
 }
 
 TEST_F(LoopbackTest, ReopeningAnOpenHandlerReleasesItsDescriptor) {
-    ScriptedServer server({[](ScriptedPeer&) {}});
+    // The peer holds its end until the client lets go, so the count settles only once both
+    // ends are closed: the server's end closes on its own thread, a moment later.
+    ScriptedServer server({[](ScriptedPeer& peer) { peer.WaitForClose(std::chrono::seconds(5)); }});
     const int before = OpenDescriptorCount();
     Connect(server);
     EXPECT_GT(OpenDescriptorCount(), before);
     client.SocketHandler()->OpenHandler();
     EXPECT_FALSE(client.IsOpen());
+    for (int i = 0; i < 500 && OpenDescriptorCount() != before; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     EXPECT_EQ(OpenDescriptorCount(), before);
 }
 

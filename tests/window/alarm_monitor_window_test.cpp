@@ -4,9 +4,17 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolButton>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -15,11 +23,13 @@
 #include <string>
 #include <vector>
 
+#include "window/alarm_tray.h"
 #include "window/alarms_page.h"
 #include "window/form1.h"
 #include "monitor/sensor_poll.h"
 #include "window_unit_test.h"
 #include "support/private_session_bus.h"
+#include "support/scripted_server.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -36,6 +46,7 @@ public:
         QString title;
         QString body;
         int urgency = -1;
+        uint replacesId = 0;
     };
 
     explicit NotificationRecorder(const std::string& address) {
@@ -50,13 +61,19 @@ public:
 
     QString introspect(const QString&) const override { return QString(); }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() == QStringLiteral("GetCapabilities")) {
+            // As the usual desktops answer: bodies may hold markup.
+            connection.send(message.createReply(QStringList{QStringLiteral("body"), QStringLiteral("body-markup")}));
+            return true;
+        }
         if (message.member() != QStringLiteral("Notify") || message.signature() != QStringLiteral("susssasa{sv}i")) {
             return false;
         }
         const QList<QVariant> arguments = message.arguments();
         const QVariantMap hints = qdbus_cast<QVariantMap>(arguments.at(6));
         notices_.push_back({arguments.at(3).toString(), arguments.at(4).toString(),
-                            hints.contains(QStringLiteral("urgency")) ? hints.value(QStringLiteral("urgency")).toInt() : -1});
+                            hints.contains(QStringLiteral("urgency")) ? hints.value(QStringLiteral("urgency")).toInt() : -1,
+                            arguments.at(1).toUInt()});
         connection.send(message.createReply(QVariant::fromValue(static_cast<uint>(notices_.size()))));
         return true;
     }
@@ -67,10 +84,12 @@ private:
     std::vector<Notice> notices_;
 };
 
-// One scripted poll: Temp 2 as the unit sends it, or a poll that fails.
+// One scripted poll: Temp 2 (and Temp 1 and Fan 1) as the unit sends them, or a poll that fails.
 struct Poll {
     std::string temp2;
     bool answered = true;
+    std::string temp1 = "20";
+    std::string fan1 = "2000";
 };
 
 class AlarmWindowTest : public testing::WindowUnitTest {
@@ -87,6 +106,8 @@ protected:
             if (!next.answered) return testing::FailedPoll("Connect timed out.", startedAtMs);
             TReadingRecord readings;
             readings.Temp2 = next.temp2;
+            readings.Temp1 = next.temp1;
+            readings.Fan1 = next.fan1;
             return testing::AnsweredPoll(readings, startedAtMs);
         });
         return form;
@@ -165,6 +186,81 @@ TEST_F(AlarmWindowTest, WithoutANotificationServiceTheWindowSaysSoOnceAndStillSh
     EXPECT_FALSE(BoxIsRed(form->Memo11));
     QTest::qWait(200);
     EXPECT_TRUE(form->ReasonPanel->text().isEmpty()) << "said once, not at every alarm";
+    // The page and the tray keep saying it until one arrives again.
+    TAlarmsPage& page = *form->Alarms->Page();
+    EXPECT_TRUE(page.NotificationLabel->text().startsWith(QStringLiteral("Notifications not delivered: ")))
+        << page.NotificationLabel->text().toStdString();
+    page.TestButton->click();
+    QTRY_VERIFY_WITH_TIMEOUT(page.NotificationLabel->text().startsWith(QStringLiteral("Test notification not delivered.")), 5000);
+
+    NotificationRecorder recorder(bus.Address());
+    ASSERT_TRUE(recorder.Registered());
+    page.TestButton->click();
+    QTRY_COMPARE_WITH_TIMEOUT(page.NotificationLabel->text(), QStringLiteral("Test notification delivered."), 5000);
+    EXPECT_TRUE(form->Alarms->NotificationProblem().isEmpty());
+}
+
+// Alarms that start in one poll are told in one notification that names each with its value;
+// their ends likewise, in the place of the start's.
+TEST_F(AlarmWindowTest, AlarmsOfOnePollMakeOneNotificationAndTheirEndReplacesIt) {
+    testing::PrivateSessionBus bus;
+    ASSERT_FALSE(bus.Address().empty()) << bus.Error();
+    NotificationRecorder recorder(bus.Address());
+    ASSERT_TRUE(recorder.Registered());
+    testing::WriteFile(SettingsFile(), "[Alarms]\r\nTemp1High=40\r\nTemp2High=45\r\nFan1Low=1000\r\n\r\n");
+    auto form = MakeForm();
+    EXPECT_EQ(RunPoll(*form, {"44"}), Keys{});
+    EXPECT_EQ(RunPoll(*form, {"46", true, "41", "900"}).size(), 3u);
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.Notices().size(), size_t{1}, 5000);
+    QTest::qWait(100);  // the id of the start arrives with its answer
+    EXPECT_EQ(RunPoll(*form, {"40", true, "30", "2000"}).size(), 3u);
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.Notices().size(), size_t{2}, 5000);
+    const NotificationRecorder::Notice& start = recorder.Notices()[0];
+    EXPECT_EQ(start.title, QStringLiteral("Quorvane: 3 alarms"));
+    for (const char* line : {"Temp 1 above 40 °C: Temp 1 is 41 °C\n", "Temp 2 above 45 °C: Temp 2 is 46 °C\n",
+                             "Fan 1 below 1000 rpm: Fan 1 is 900 rpm\n", ", unit 127.0.0.1"}) {
+        EXPECT_TRUE(start.body.contains(QString::fromUtf8(line))) << line << " in " << start.body.toStdString();
+    }
+    EXPECT_EQ(start.urgency, 2);
+    const NotificationRecorder::Notice& end = recorder.Notices()[1];
+    EXPECT_EQ(end.title, QStringLiteral("Quorvane: 3 alarms ended"));
+    EXPECT_EQ(end.replacesId, 1u) << "the service gave the start the id 1";
+    QTest::qWait(100);
+    EXPECT_EQ(recorder.Notices().size(), 2u);
+}
+
+// Text from the unit is data: a reason phrase that looks like markup reaches the notification
+// body (whose service reads markup) and the tray's tooltip escaped, so it shows as written.
+TEST_F(AlarmWindowTest, MarkupFromTheUnitIsShownAsWrittenInNotificationAndTooltip) {
+    testing::PrivateSessionBus bus;
+    ASSERT_FALSE(bus.Address().empty()) << bus.Error();
+    NotificationRecorder recorder(bus.Address());
+    ASSERT_TRUE(recorder.Registered());
+    TAlarmTray::SetPresenceForTests(true);
+    testing::WriteFile(SettingsFile(), "[Alarms]\r\nUnitSilentEnabled=1\r\nUnitSilentPolls=1\r\n\r\n");
+    auto form = std::make_unique<TForm1>();
+    testing::ScriptedServer unit({[](testing::ScriptedPeer& peer) {
+        peer.ReceiveUntil();
+        peer.Send("HTTP/1.1 500 <b>x</b> &amp;\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    }});
+    form->Edit1->setText(QStringLiteral("127.0.0.1"));
+    form->Edit2->setText(QString::number(unit.Port()));
+    form->UDRt->SetPosition(2);
+    form->SpeedButton1->click();
+    ASSERT_EQ(ErrorCount, 1);
+
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.Notices().size(), size_t{1}, 5000);
+    const QString body = recorder.Notices()[0].body;
+    EXPECT_TRUE(body.contains(QStringLiteral("(The unit answered 500 &lt;b&gt;x&lt;/b&gt; &amp;amp;)"))) << body.toStdString();
+    TAlarmTray& tray = *form->Alarms->Tray();
+    EXPECT_EQ(tray.State(), TAlarmTray::TState::NoAnswer);
+    QTextDocument shown;
+    shown.setHtml(tray.ToolTip());
+    EXPECT_TRUE(Qt::mightBeRichText(tray.ToolTip()));
+    EXPECT_TRUE(shown.toPlainText().contains(QStringLiteral("failed: The unit answered 500 <b>x</b> &amp;")))
+        << tray.ToolTip().toStdString();
+    EXPECT_TRUE(shown.toPlainText().contains(QStringLiteral("\nthe unit does not answer"))) << "the alarm, on a line of its own";
+    TAlarmTray::SetPresenceForTests(std::nullopt);
 }
 
 TEST_F(AlarmWindowTest, TypedLimitsAreCheckedAndOnlyAChangeWritesTheSettings) {
@@ -190,6 +286,49 @@ TEST_F(AlarmWindowTest, TypedLimitsAreCheckedAndOnlyAChangeWritesTheSettings) {
     // The rules take effect at once.
     RunPoll(*form, {"46"});
     EXPECT_TRUE(BoxIsRed(form->Memo11));
+}
+
+// What a hand-edited file got wrong is said beside the row it concerns, and limits that cross
+// raise no alarm whatever the value.
+TEST_F(AlarmWindowTest, FileProblemsShowBesideTheirRowsAndCrossedLimitsStayQuiet) {
+    testing::WriteFile(SettingsFile(), "[Alarms]\r\nTemp1High=40\r\n\r\n[alarms]\r\nTemp2Low=50\r\nTemp2High=45\r\n\r\n");
+    auto form = MakeForm();
+    TAlarmsPage& page = *form->Alarms->Page();
+    EXPECT_TRUE(page.RowReason(0)->text().contains(QStringLiteral("is ignored"))) << page.RowReason(0)->text().toStdString();
+    EXPECT_EQ(page.RowReason(1)->text(), QStringLiteral("low must be below high; not watched"));
+    EXPECT_EQ(page.LowEdit(1)->text(), QStringLiteral("50"));
+    EXPECT_EQ(RunPoll(*form, {"47"}), Keys{});
+    EXPECT_FALSE(BoxIsRed(form->Memo11));
+}
+
+// Turning the wheel over the Alarms page scrolls it, also when the pointer passes over an
+// input's drop-down list on the way: only a list that has the keyboard focus takes the wheel.
+TEST_F(AlarmWindowTest, TheWheelScrollsThePageAndChangesOnlyTheFocusedList) {
+    auto form = MakeForm();
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    TAlarmsPage& page = *form->Alarms->Page();
+    form->PageControl1->setCurrentWidget(&page);
+    const std::string firstStart = testing::ReadFile(SettingsFile());
+    QScrollBar* scrollBar = page.findChild<QScrollArea*>()->verticalScrollBar();
+    ASSERT_GT(scrollBar->maximum(), 0) << "the table fits: nothing to scroll";
+    QComboBox* list = page.InputWatch[15];
+    auto turnWheelDown = [&] {
+        const QPointF at(list->width() / 2.0, list->height() / 2.0);
+        QWheelEvent wheel(at, list->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(list, &wheel);
+    };
+    turnWheelDown();
+    EXPECT_GT(scrollBar->value(), 0);
+    EXPECT_EQ(list->currentIndex(), 0);
+    EXPECT_EQ(page.Rules().Inputs[15], TInputWatch::None);
+    EXPECT_EQ(testing::ReadFile(SettingsFile()), firstStart);
+
+    list->setFocus();
+    turnWheelDown();
+    EXPECT_EQ(list->currentIndex(), 1) << "a focused list takes the wheel";
 }
 
 }  // namespace

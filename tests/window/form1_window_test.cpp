@@ -7,17 +7,21 @@
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +30,7 @@
 #include "window_unit_test.h"
 #include "monitor/sensor_poll.h"
 #include "platform/code_page.h"
+#include "platform/gui/contrast.h"
 #include "platform/gui/gui_text.h"
 #include "platform/locale_text.h"
 #include "support/scripted_sensor_unit.h"
@@ -419,6 +424,18 @@ TEST_F(WindowTest, GetStatusRunsOnceForEveryChangeOfStateWhateverMadeIt) {
     QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
     EXPECT_EQ(calls.size(), 2u);
     EXPECT_TRUE(form->Timer1.Enabled());
+
+    // Brought up while a timed poll runs (only a screen reader gets through then): polling
+    // stops once that poll has ended.
+    form->SetPollFunction([&](const TUnitTarget& target) {
+        calls.push_back(target);
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+        return testing::AnsweredPoll();
+    });
+    form->Timer1Timer();
+    EXPECT_EQ(calls.size(), 3u) << "the toggle during the poll polled once more";
+    EXPECT_FALSE(form->SpeedButton1->isChecked());
+    EXPECT_FALSE(form->Timer1.Enabled()) << "the timer goes on while the button is up";
 }
 
 // A Shift-JIS user name and a Latin-1 password: whatever the toolkit makes of them, a start,
@@ -514,6 +531,104 @@ TEST_F(WindowTest, UnwritableSettingsShowTheErrorBoxAndTheWindowStillOpens) {
     }
     EXPECT_EQ(RecordedDialogs().size(), 2u);
     EXPECT_TRUE(std::filesystem::is_directory(SettingsFile()));
+}
+
+// A desktop's dark colour scheme (qt6ct's "darker"): light text on dark grey.
+QPalette DarkDesktopPalette() {
+    QPalette palette;
+    const std::pair<QPalette::ColorRole, QRgb> roles[] = {
+        {QPalette::WindowText, 0xffffff}, {QPalette::Button, 0x424245},     {QPalette::Light, 0x979797},
+        {QPalette::Midlight, 0x5e5c5b},   {QPalette::Dark, 0x302f2e},       {QPalette::Mid, 0x4a4947},
+        {QPalette::Text, 0xffffff},       {QPalette::BrightText, 0xffffff}, {QPalette::ButtonText, 0xffffff},
+        {QPalette::Base, 0x3d3d3d},       {QPalette::Window, 0x222020},     {QPalette::Shadow, 0xe7e4e0},
+        {QPalette::Highlight, 0x12608a},  {QPalette::HighlightedText, 0xf9f9f9}};
+    for (const auto& [role, rgb] : roles) palette.setColor(role, QColor(rgb));
+    return palette;
+}
+
+// How well a control's text stands out where the window draws it: the background is the
+// region's most frequent colour, the text the colour that differs most from it.
+double DrawnContrast(const QImage& window, const QRect& region) {
+    std::map<QRgb, int> counts;
+    for (int y = region.top(); y <= region.bottom(); ++y)
+        for (int x = region.left(); x <= region.right(); ++x) ++counts[window.pixel(x, y)];
+    const QRgb background = std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+                                return a.second < b.second;
+                            })->first;
+    double best = 1;
+    for (const auto& [rgb, count] : counts) best = std::max(best, platform::ContrastRatio(QColor(rgb), QColor(background)));
+    return best;
+}
+
+QLabel* LabelWithText(const QWidget& parent, const char* text) {
+    for (QLabel* label : parent.findChildren<QLabel*>())
+        if (label->text() == QString::fromUtf8(text)) return label;
+    return nullptr;
+}
+
+// The window stays white on a dark desktop, and every text on it readable (it used to keep
+// the desktop's white text on its white background); on a light desktop nothing changes.
+TEST_F(WindowTest, TextStaysReadableOnLightAndDarkDesktops) {
+    const QPalette desktop = QApplication::palette();
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark desktop" : "light desktop");
+        QApplication::setPalette(dark ? DarkDesktopPalette() : desktop);
+        auto form = MakeForm();
+        auto expectReadable = [&](const char* what, const QWidget* widget, QRect region = QRect()) {
+            ASSERT_NE(widget, nullptr) << what;
+            if (region.isNull()) region = widget->rect();
+            const QImage drawn = form->grab().toImage();
+            region.translate(widget->mapTo(form.get(), QPoint(0, 0)));
+            EXPECT_GE(DrawnContrast(drawn, region & drawn.rect()), platform::kReadableContrast) << what;
+        };
+        expectReadable("menu", form->menuBar(), form->menuBar()->actionGeometry(form->FileF1->menuAction()));
+        expectReadable("caption", LabelWithText(*form->GroupBox7, "Connect Timeout"));
+        expectReadable("unit", LabelWithText(*form->GroupBox7, "Sec"));
+        expectReadable("response code", form->StResult);
+        expectReadable("count label", LabelWithText(*form->GBCount, "Get"));
+        expectReadable("status bar", form->StatusBar1Panel);
+        QTabBar* tabs = form->PageControl1->tabBar();
+        expectReadable("tab", tabs, tabs->tabRect(1));
+        form->PageControl1->setCurrentIndex(2);
+        QApplication::processEvents();
+        QWidget* alarms = form->PageControl1->currentWidget();
+        expectReadable("alarms table", LabelWithText(*alarms, "Temp 1 (°C)"));
+        expectReadable("alarms header", LabelWithText(*alarms, "Reading"));
+    }
+    QApplication::setPalette(desktop);
+}
+
+// Every label shows its whole text and no other control beside it lies over it ("Connect
+// Timeout" and its "Sec" used to run under the response code), at the window's own font and
+// at a larger and a wider one.
+TEST_F(WindowTest, EveryLabelShowsItsWholeTextAndNothingCoversIt) {
+    auto form = MakeForm();
+    QFont larger = form->font();
+    larger.setPixelSize(14);
+    QFont wider = form->font();
+    wider.setFamilies({QStringLiteral("DejaVu Sans")});
+    for (const QFont& font : {form->font(), larger, wider}) {
+        SCOPED_TRACE(QFontInfo(font).family().toStdString() + " " + std::to_string(font.pixelSize()) + " px");
+        form->setFont(font);
+        for (int page = 0; page < form->PageControl1->count(); ++page) {
+            form->PageControl1->setCurrentIndex(page);
+            QApplication::processEvents();
+            for (const QLabel* label : form->findChildren<QLabel*>()) {
+                if (!label->isVisible() || label->text().isEmpty() || label->wordWrap()) continue;
+                const std::string text = label->text().toStdString();
+                for (const QString& line : label->text().split(QChar(u'\n'))) {
+                    EXPECT_LE(label->fontMetrics().horizontalAdvance(line), label->contentsRect().width()) << text;
+                }
+                for (const QObject* sibling : label->parent()->children()) {
+                    const auto* widget = qobject_cast<const QWidget*>(sibling);
+                    if (widget == nullptr || widget == label || !widget->isVisible()) continue;
+                    EXPECT_FALSE(label->geometry().intersects(widget->geometry()))
+                        << text << " lies under " << widget->metaObject()->className() << " "
+                        << widget->objectName().toStdString();
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

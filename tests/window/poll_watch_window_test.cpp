@@ -5,7 +5,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -18,6 +20,8 @@
 #include "gui_test_support.h"
 #include "window_unit_test.h"
 #include "window/form1.h"
+#include "window/history_chart.h"
+#include "window/history_page.h"
 #include "monitor/sensor_poll.h"
 #include "support/scripted_sensor_unit.h"
 #include "support/scripted_server.h"
@@ -84,18 +88,28 @@ TEST_F(PollWatchTest, SlowPollKeepsPaintingAndShowsTheBusySign) {
 }
 
 // Clicks and keys sent to the window during a poll reach nothing: no second poll, no count
-// reset, no change to the settings the poll runs with.
+// reset, no change to the settings the poll runs with. What the user typed meanwhile arrives
+// once the poll has ended, and the menu offers only Exit while it runs.
 TEST_F(PollWatchTest, InputDuringAPollReachesNothing) {
     ScriptedServer server(TricklingUnit());
     auto form = MakeForm(server.Port());
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->Edit2->setFocus();
+    form->Edit2->end(false);
     bool sent = false;
+    bool pagesOffered = true, exitOffered = false;
     QTimer::singleShot(300, form.get(), [&] {
         sent = true;
         QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
         QTest::mouseDClick(form->GBCount, Qt::LeftButton, {}, QPoint(150, 15));
         QTest::keyClicks(form->Edit1, "9");
         form->Timer1Timer();
+        QTest::keyClick(form->windowHandle(), Qt::Key_0);  // as the window system delivers a key
+        pagesOffered = form->Brenwick1->isEnabled() || form->Tessivo1->isEnabled();
+        exitOffered = form->CloseX1->isEnabled();
     });
+    const QString port = form->Edit2->text();
     QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
     server.Stop();
     EXPECT_TRUE(sent);
@@ -103,27 +117,79 @@ TEST_F(PollWatchTest, InputDuringAPollReachesNothing) {
     EXPECT_EQ(form->MemoInterval->text(), QStringLiteral("1"));
     EXPECT_EQ(form->MemoError->text(), QStringLiteral("0"));
     EXPECT_EQ(form->Edit1->text(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(form->Edit2->text(), port);
     EXPECT_TRUE(form->SpeedButton1->isChecked());
+    EXPECT_FALSE(pagesOffered);
+    EXPECT_TRUE(exitOffered);
+    QApplication::processEvents();
+    EXPECT_EQ(form->Edit2->text(), port + QStringLiteral("0")) << "the key typed during the poll was lost";
+    EXPECT_TRUE(form->Brenwick1->isEnabled());
 }
 
-// Closing the window while a poll waits for a silent unit ends the poll at once, counts it as
-// one error and then closes the window.
-TEST_F(PollWatchTest, CloseDuringAPollEndsItAtOnce) {
-    ScriptedServer server({testing::SilentPeer(milliseconds(8000))}, milliseconds(9000));
-    auto form = MakeForm(server.Port(), 10);
-    QElapsedTimer clock;
-    qint64 closedAt = -1;
-    QTimer::singleShot(400, form.get(), [&] {
-        closedAt = clock.elapsed();
-        form->close();
-    });
-    clock.start();
-    QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
-    ASSERT_GE(closedAt, 0) << "the close request never arrived during the poll";
-    EXPECT_LT(clock.elapsed() - closedAt, 3000) << "the poll waited out its read limit";
-    EXPECT_EQ(ErrorCount, 1);
-    QTest::qWait(50);
-    EXPECT_FALSE(form->isVisible());
+// Closing the window, or File > Exit (as a screen reader presses it, the one way to it while
+// a poll holds clicks and keys back), while a poll waits for a silent unit ends the poll at
+// once, counts it as one error and then closes the window.
+TEST_F(PollWatchTest, CloseOrExitDuringAPollEndsItAtOnce) {
+    for (const bool exit : {false, true}) {
+        SCOPED_TRACE(exit ? "File > Exit" : "close");
+        ScriptedServer server({testing::SilentPeer(milliseconds(8000))}, milliseconds(9000));
+        auto form = MakeForm(server.Port(), 10);
+        QElapsedTimer clock;
+        qint64 closedAt = -1;
+        QTimer::singleShot(400, form.get(), [&] {
+            closedAt = clock.elapsed();
+            if (exit) {
+                form->CloseX1->trigger();
+            } else {
+                form->close();
+            }
+        });
+        clock.start();
+        const int errorsBefore = ErrorCount;
+        form->Timer1Timer();
+        ASSERT_GE(closedAt, 0) << "the request never arrived during the poll";
+        EXPECT_LT(clock.elapsed() - closedAt, 3000) << "the poll waited out its read limit";
+        EXPECT_EQ(ErrorCount, errorsBefore + 1);
+        QTest::qWait(50);
+        EXPECT_FALSE(form->isVisible());
+    }
+}
+
+// What the user sees of a text: a label or tooltip that takes it for markup shows the
+// document it makes of it.
+QString Shown(const QString& text, Qt::TextFormat format) {
+    if (format == Qt::PlainText || (format == Qt::AutoText && !Qt::mightBeRichText(text))) return text;
+    QTextDocument document;
+    document.setHtml(text);
+    return document.toPlainText();
+}
+
+// A unit that puts markup into its status line has it shown as the text it is, in the reason
+// panel and its tooltip, and on the History page where the failed poll is marked.
+TEST_F(PollWatchTest, MarkupFromTheUnitIsShownAsText) {
+    const std::string phrase = "<b><font color=red size=7>HTML</font></b><img src=\"x.png\">";
+    ScriptedServer server({[&](ScriptedPeer& peer) {
+        peer.ReceiveUntil();
+        peer.Send("HTTP/1.1 500 " + phrase + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    }});
+    auto form = MakeForm(server.Port());
+    form->Timer1Timer();
+    const QString reason = QString::fromStdString("The unit answered 500 " + phrase);
+    const QString panel = form->ReasonPanel->text();
+    // The reason, and after it the note of since when no poll succeeded.
+    ASSERT_EQ(panel.section(QStringLiteral(" · no good poll since "), 0, 0), reason);
+    EXPECT_EQ(Shown(panel, form->ReasonPanel->textFormat()), panel);
+    EXPECT_EQ(Shown(form->ReasonPanel->toolTip(), Qt::AutoText).simplified(), panel);
+
+    form->PageControl1->setCurrentWidget(form->HistoryPage);
+    QApplication::processEvents();
+    THistoryPage& page = *form->HistoryPage;
+    ASSERT_EQ(page.Chart->Marks().size(), 1u);
+    // The pointer over the chart at the failed poll reads it.
+    QTest::mouseMove(page.Chart, QPoint(static_cast<int>(page.Chart->XOf(page.Chart->Marks()[0].AtMs)),
+                                        static_cast<int>(page.Chart->Lanes()[0].Plot.center().y())));
+    EXPECT_TRUE(page.PointerLabel->text().endsWith(reason)) << page.PointerLabel->text().toStdString();
+    EXPECT_EQ(Shown(page.PointerLabel->text(), page.PointerLabel->textFormat()), page.PointerLabel->text());
 }
 
 // After a failed poll the reason stands in the panel and is the result's accessible
@@ -134,7 +200,8 @@ TEST_F(PollWatchTest, ReasonTellsWhyAPollFailed) {
         form->Edit2->setText(port ? QString::number(port) : QStringLiteral("abc"));
         form->Timer1Timer();
         EXPECT_EQ(form->StResult->accessibleDescription(), form->ReasonPanel->text());
-        return form->ReasonPanel->text().toStdString();
+        // The reason, without the note of since when no poll succeeded.
+        return form->ReasonPanel->text().section(QStringLiteral(" · no good poll since "), 0, 0).toStdString();
     };
     EXPECT_EQ(reasonAfterPoll(testing::UnusedLoopbackPort()), "Connection refused (10061)");
     EXPECT_EQ(reasonAfterPoll(0).rfind("Port 'abc' is not a number", 0), 0u);

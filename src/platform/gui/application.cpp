@@ -1,5 +1,7 @@
 #include "platform/gui/application.h"
 
+#include <QWidget>
+
 #include <cstdio>
 
 #include "platform/gui/dialogs.h"
@@ -33,7 +35,21 @@ void TApplication::Terminate() { quit(); }
 void TApplication::ShowException(const std::exception& error) { ShowException(std::string(error.what())); }
 
 void TApplication::ShowException(const std::string& message) {
+    if (unattended_) {
+        failedUnattended_ = true;
+        std::fprintf(stderr, "%s: %s\n", title_.c_str(), message.c_str());
+        return;
+    }
     ShowErrorBox(title_, message, activeWindow());
+}
+
+void TApplication::EndUnattended() {
+    unattended_ = true;
+    // A modal box (an error of the settings file, an address the desktop could not open) would
+    // keep the program alive until someone answered it.
+    for (QWidget* widget : topLevelWidgets()) {
+        if (widget->isModal() && widget->isVisible()) widget->close();
+    }
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

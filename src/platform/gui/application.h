@@ -27,10 +27,19 @@ public:
     void ShowException(const std::exception& error);
     void ShowException(const std::string& message);
 
+    // Nobody is at the screen any more (the session is ending the program): the boxes that
+    // are open close, and a message that would open one goes to standard error instead, so
+    // that the end never waits for a click. FailedUnattended tells whether one went there.
+    void EndUnattended();
+    bool Unattended() const { return unattended_; }
+    bool FailedUnattended() const { return failedUnattended_; }
+
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
     std::string title_;
+    bool unattended_ = false;
+    bool failedUnattended_ = false;
 };
 
 // The application object of the process; nullptr before one exists.

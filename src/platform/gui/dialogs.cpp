@@ -41,7 +41,7 @@ int Show(const DialogRequest& request, QWidget* parent) {
     if (const DialogHook hook = Hook()) return hook(request);
     QMessageBox box(IconOf(request.type), ToQString(request.title), ToQString(request.text),
                     QMessageBox::Ok, parent);
-    // What a dialog says may quote a file name or a text from elsewhere: never markup.
+    // Messages quote file names, addresses and answers: data, never markup.
     box.setTextFormat(Qt::PlainText);
     box.exec();
     return mrOk;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QTextDocument>
 
 #include "platform/code_page.h"
 
@@ -40,6 +41,10 @@ std::string FromQString(const QString& text) {
     QStringEncoder encoder(*name != '\0' ? name : "UTF-8");
     bytes = encoder.isValid() ? QByteArray(encoder.encode(text)) : text.toUtf8();
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+QString PlainToolTip(const QString& text) {
+    return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }
 
 }  // namespace quorvane::platform

@@ -13,4 +13,9 @@ namespace quorvane::platform {
 QString ToQString(const std::string& text);
 std::string FromQString(const QString& text);
 
+// A tooltip that shows the text as it is. The toolkit reads a tooltip as markup whenever its
+// start looks like some, so text from the unit or the history ("500 <b>...") goes in escaped
+// and marked as markup; empty stays empty (no tooltip).
+QString PlainToolTip(const QString& text);
+
 }  // namespace quorvane::platform
