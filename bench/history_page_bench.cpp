@@ -34,8 +34,8 @@ int main(int argc, char** argv) {
     QImage image(page.size(), QImage::Format_ARGB32);
     using quorvane::THistoryPage;
     const char* const names[] = {"last hour", "24 hours", "7 days", "30 days", "everything"};
-    const int ranges[] = {THistoryPage::LastHour, THistoryPage::LastDay, THistoryPage::LastWeek, THistoryPage::LastMonth,
-                          THistoryPage::Everything};
+    const int ranges[] = {THistoryPage::LastHour, THistoryPage::LastDay, THistoryPage::LastWeek,
+                          THistoryPage::LastMonth, THistoryPage::Everything};
     for (int range = 0; range < 5; ++range) {
         std::vector<double> times;
         for (int round = 0; round < 5; ++round) {

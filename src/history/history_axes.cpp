@@ -26,13 +26,14 @@ constexpr TStep Days(int32_t n) { return {TTimeUnit::Day, n, n * 23 * kHourMs}; 
 constexpr TStep Months(int32_t n) { return {TTimeUnit::Month, n, n * 28 * kDayMs}; }
 constexpr TStep Years(int32_t n) { return {TTimeUnit::Year, n, n * 365 * kDayMs}; }
 
+// Finest first; each unit's counts are the round ones of its kind.
 constexpr TStep kSteps[] = {
     Seconds(1), Seconds(2), Seconds(5), Seconds(10), Seconds(15), Seconds(30),
     Minutes(1), Minutes(2), Minutes(5), Minutes(10), Minutes(15), Minutes(30),
-    Hours(1),   Hours(2),   Hours(3),   Hours(6),    Hours(12),
-    Days(1),    Days(2),    Days(5),    Days(10),
-    Months(1),  Months(2),  Months(3),  Months(6),
-    Years(1),   Years(2),   Years(5),   Years(10),   Years(20),  Years(50), Years(100), Years(1000),
+    Hours(1), Hours(2), Hours(3), Hours(6), Hours(12),
+    Days(1), Days(2), Days(5), Days(10),
+    Months(1), Months(2), Months(3), Months(6),
+    Years(1), Years(2), Years(5), Years(10), Years(20), Years(50), Years(100), Years(1000),
 };
 
 using std::chrono::days;
@@ -79,7 +80,8 @@ void CalendarSteps(const TStep& step, int64_t fromLocal, int64_t toLocal, const 
         case TTimeUnit::Month: {
             std::chrono::year_month month = first.year() / first.month();
             for (; MsOf(month / 1) <= toLocal; month += std::chrono::months{1}) {
-                if ((static_cast<unsigned>(month.month()) - 1) % static_cast<unsigned>(step.Count) == 0) add(MsOf(month / 1));
+                if ((static_cast<unsigned>(month.month()) - 1) % static_cast<unsigned>(step.Count) == 0)
+                    add(MsOf(month / 1));
             }
             return;
         }

@@ -83,8 +83,14 @@ int64_t WriteHistoryEventsCsv(THistoryStore& store, int64_t fromMs, int64_t toMs
     const std::vector<THistoryOccurrence> occurrences = store.Occurrences(fromMs, toMs, SIZE_MAX);
     for (const THistoryOccurrence& occurrence : occurrences) {
         out << IsoTimeText(occurrence.AtMs, offset(occurrence.AtMs)) << ',';
-        out << (occurrence.Field >= 0 ? HistoryFieldName(occurrence.Field) : occurrence.Failure ? "" : "Unit") << ','
-            << (occurrence.Failure ? "Failed poll" : occurrence.Started ? "Alarm start" : "Alarm end") << ',';
+        out << (occurrence.Field >= 0 ? HistoryFieldName(occurrence.Field)
+                : occurrence.Failure  ? ""
+                                      : "Unit")
+            << ','
+            << (occurrence.Failure   ? "Failed poll"
+                : occurrence.Started ? "Alarm start"
+                                     : "Alarm end")
+            << ',';
         Field(out, occurrence.Detail);
         out << ',';
         // Titles are the program's own sentences, already UTF-8.

@@ -213,11 +213,12 @@ void THistoryStore::RebuildSummaries() {
     TSqliteStatement polls(*db_, sql);
     polls.Bind(1, kEarliestMs);
     polls.Bind(2, kLatestMs);
-    TSqliteStatement insert(*db_, "INSERT INTO summaries(" + SummaryNames() + ") VALUES(?1, ?2" + [] {
-        std::string places;
-        for (int i = 3; i < 3 + 4 * kHistoryFieldCount; ++i) places += ", ?" + std::to_string(i);
-        return places;
-    }() + ")");
+    TSqliteStatement insert(
+        *db_, "INSERT INTO summaries(" + SummaryNames() + ") VALUES(?1, ?2" + [] {
+            std::string places;
+            for (int i = 3; i < 3 + 4 * kHistoryFieldCount; ++i) places += ", ?" + std::to_string(i);
+            return places;
+        }() + ")");
     // One pass over the polls in time order, one open cell per length.
     std::array<TCell, kLevelCount> open;
     auto flush = [&](int level) {
@@ -227,8 +228,10 @@ void THistoryStore::RebuildSummaries() {
         for (int i = 0; i < kHistoryFieldCount; ++i) {
             insert.Bind(3 + 4 * i, open[level].Min[i]);
             insert.Bind(4 + 4 * i, open[level].Max[i]);
-            if (open[level].Count[i] > 0) insert.Bind(5 + 4 * i, open[level].Sum[i]);
-            else insert.BindNull(5 + 4 * i);
+            if (open[level].Count[i] > 0)
+                insert.Bind(5 + 4 * i, open[level].Sum[i]);
+            else
+                insert.BindNull(5 + 4 * i);
             insert.Bind(6 + 4 * i, open[level].Count[i]);
         }
         insert.Run();
@@ -459,8 +462,8 @@ std::vector<THistoryMark> THistoryStore::Marks(int64_t fromMs, int64_t toMs, int
 }
 
 void THistoryStore::ForEachPoll(int64_t fromMs, int64_t toMs, const std::function<void(const THistoryPoll&)>& visit) {
-    TSqliteStatement& query = Statement("SELECT " + PollSelection() +
-                                        " FROM polls WHERE started_ms >= ?1 AND started_ms < ?2 ORDER BY started_ms, id");
+    TSqliteStatement& query = Statement(
+        "SELECT " + PollSelection() + " FROM polls WHERE started_ms >= ?1 AND started_ms < ?2 ORDER BY started_ms, id");
     query.Bind(1, fromMs);
     query.Bind(2, toMs);
     const TScopeExit resetAtEnd([&query] { query.Reset(); });
@@ -501,7 +504,8 @@ void THistoryStore::Segments(int64_t fromMs, int64_t toMs, int levels, std::vect
     out.push_back(TSegment{0, fromMs, toMs});
 }
 
-std::vector<THistoryStatistics> THistoryStore::Statistics(const std::vector<int>& fields, int64_t fromMs, int64_t toMs) {
+std::vector<THistoryStatistics> THistoryStore::Statistics(const std::vector<int>& fields, int64_t fromMs,
+                                                          int64_t toMs) {
     std::vector<THistoryStatistics> result(fields.size());
     fromMs = Bounded(fromMs);
     toMs = Bounded(toMs);
@@ -509,11 +513,11 @@ std::vector<THistoryStatistics> THistoryStore::Statistics(const std::vector<int>
     std::string fromPolls, fromCells;
     for (int field : fields) {
         const std::string value = Stem(field) + "_value";
-        fromPolls += (fromPolls.empty() ? "SELECT " : ", ") + ("min(" + value + "), max(" + value + "), sum(" + value +
-                                                               "), count(" + value + ")");
+        fromPolls += (fromPolls.empty() ? "SELECT " : ", ") +
+                     ("min(" + value + "), max(" + value + "), sum(" + value + "), count(" + value + ")");
         const std::string stem = Stem(field);
-        fromCells += (fromCells.empty() ? "SELECT " : ", ") + ("min(" + stem + "_min), max(" + stem + "_max), sum(" +
-                                                               stem + "_sum), sum(" + stem + "_count)");
+        fromCells += (fromCells.empty() ? "SELECT " : ", ") +
+                     ("min(" + stem + "_min), max(" + stem + "_max), sum(" + stem + "_sum), sum(" + stem + "_count)");
     }
     fromPolls += " FROM polls WHERE started_ms >= ?1 AND started_ms < ?2";
     fromCells += " FROM summaries WHERE level = ?3 AND cell >= ?1 AND cell < ?2";
@@ -576,9 +580,10 @@ std::optional<int64_t> THistoryStore::LastNumberAt(int field, int64_t fromMs, in
     Segments(fromMs, toMs, levels, segments);
     for (auto segment = segments.rbegin(); segment != segments.rend(); ++segment) {
         if (segment->Level == 0) {
-            TSqliteStatement& query =
-                Statement("SELECT started_ms, " + stem + ", " + stem + "_value FROM polls WHERE started_ms >= ?1 AND "
-                          "started_ms < ?2 AND " + stem + "_value IS NOT NULL ORDER BY started_ms DESC, id DESC LIMIT 1");
+            TSqliteStatement& query = Statement("SELECT started_ms, " + stem + ", " + stem +
+                                                "_value FROM polls WHERE started_ms >= ?1 AND "
+                                                "started_ms < ?2 AND " +
+                                                stem + "_value IS NOT NULL ORDER BY started_ms DESC, id DESC LIMIT 1");
             query.Bind(1, segment->FromMs);
             query.Bind(2, segment->ToMs);
             std::optional<int64_t> found;
@@ -592,8 +597,9 @@ std::optional<int64_t> THistoryStore::LastNumberAt(int field, int64_t fromMs, in
             if (found) return found;
             continue;
         }
-        TSqliteStatement& query = Statement("SELECT cell FROM summaries WHERE level = ?3 AND cell >= ?1 AND cell < ?2 AND " +
-                                            stem + "_count > 0 ORDER BY cell DESC LIMIT 1");
+        TSqliteStatement& query =
+            Statement("SELECT cell FROM summaries WHERE level = ?3 AND cell >= ?1 AND cell < ?2 AND " + stem +
+                      "_count > 0 ORDER BY cell DESC LIMIT 1");
         query.Bind(1, segment->FromMs);
         query.Bind(2, segment->ToMs);
         query.Bind(3, segment->Level);
@@ -601,8 +607,8 @@ std::optional<int64_t> THistoryStore::LastNumberAt(int field, int64_t fromMs, in
         if (query.Step()) cell = query.Integer(0);
         query.Reset();
         if (!cell) continue;
-        const int finer = static_cast<int>(std::find(std::begin(kLevels), std::end(kLevels), segment->Level) -
-                                           std::begin(kLevels));
+        const int finer =
+            static_cast<int>(std::find(std::begin(kLevels), std::end(kLevels), segment->Level) - std::begin(kLevels));
         if (auto found = LastNumberAt(field, *cell, *cell + segment->Level, finer, into)) return found;
     }
     return std::nullopt;
@@ -639,8 +645,9 @@ std::vector<THistoryOccurrence> THistoryStore::Occurrences(int64_t fromMs, int64
         "ORDER BY started_ms DESC, id DESC LIMIT ?3");
     std::string sql = "SELECT e.at_ms, e.rule, e.started, e.title, p.failure";
     for (int i = 0; i < kHistoryFieldCount; ++i) sql += ", p." + Stem(i);
-    sql += " FROM events e JOIN polls p ON p.id = e.poll_id WHERE e.at_ms >= ?1 AND e.at_ms < ?2 "
-           "ORDER BY e.at_ms DESC, e.id DESC LIMIT ?3";
+    sql +=
+        " FROM events e JOIN polls p ON p.id = e.poll_id WHERE e.at_ms >= ?1 AND e.at_ms < ?2 "
+        "ORDER BY e.at_ms DESC, e.id DESC LIMIT ?3";
     TSqliteStatement& events = Statement(sql);
     for (TSqliteStatement* query : {&failures, &events}) {
         query->Bind(1, fromMs);

@@ -25,7 +25,7 @@ struct THistoryBounds {
 // or pan leaves live mode. Every change of view can be taken back, one step at a time.
 class THistoryView {
 public:
-    static constexpr int64_t kEverything = 0;     // a chosen length: all that is kept
+    static constexpr int64_t kEverything = 0;       // a chosen length: all that is kept
     static constexpr int64_t kShortestMs = 10'000;  // no zoom goes below ten seconds
     static constexpr size_t kBackSteps = 100;
 

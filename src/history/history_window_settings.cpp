@@ -50,7 +50,8 @@ bool ApplyKey(const std::string& key, const std::string& value, THistoryWindowSe
             const std::string word = value.substr(start, end - start);
             bool known = false;
             for (int i = 0; i < THistoryWindowSettings::kGroupCount; ++i) {
-                if (Same(word, THistoryWindowSettings::kGroupWords[static_cast<size_t>(i)])) known = groups[static_cast<size_t>(i)] = true;
+                if (Same(word, THistoryWindowSettings::kGroupWords[static_cast<size_t>(i)]))
+                    known = groups[static_cast<size_t>(i)] = true;
             }
             if (!known && !word.empty()) return false;
             start = end + 1;
@@ -68,7 +69,8 @@ THistoryWindowSettings THistoryWindowSettings::Load(const std::string& fileName,
     THistoryWindowSettings settings;
     for (const std::string& line : ini.SectionLines(kSection)) {
         const size_t separator = line.find('=');
-        if (separator == std::string::npos || !ApplyKey(line.substr(0, separator), line.substr(separator + 1), settings)) {
+        if (separator == std::string::npos ||
+            !ApplyKey(line.substr(0, separator), line.substr(separator + 1), settings)) {
             warnings << fileName << ", [" << kSection << "]: ignored \"" << line
                      << "\" (unknown key or a value that does not fit it)\n";
         }
@@ -80,8 +82,10 @@ void THistoryWindowSettings::Save(const std::string& fileName, const THistoryWin
     TMemIniFile ini(fileName);
     ini.SetMatchCase(false);
     auto put = [&](const char* key, const std::optional<int32_t>& value) {
-        if (value) ini.StoreText(kSection, key, std::to_string(*value));
-        else ini.DeleteKey(kSection, key);
+        if (value)
+            ini.StoreText(kSection, key, std::to_string(*value));
+        else
+            ini.DeleteKey(kSection, key);
     };
     put("Left", settings.Left);
     put("Top", settings.Top);
@@ -90,7 +94,8 @@ void THistoryWindowSettings::Save(const std::string& fileName, const THistoryWin
     put("Maximized", settings.Maximized ? 1 : 0);
     std::string groups;
     for (int i = 0; i < kGroupCount; ++i) {
-        if (settings.Groups[static_cast<size_t>(i)]) groups += std::string(groups.empty() ? "" : ",") + kGroupWords[static_cast<size_t>(i)];
+        if (settings.Groups[static_cast<size_t>(i)])
+            groups += std::string(groups.empty() ? "" : ",") + kGroupWords[static_cast<size_t>(i)];
     }
     ini.StoreText(kSection, "Groups", groups);
     ini.StoreText(kSection, "Range", kRangeWords[static_cast<size_t>(settings.Range)]);

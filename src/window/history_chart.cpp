@@ -33,14 +33,13 @@ const THistoryGroupInfo kGroups[kHistoryGroupCount] = {
     {&ReadingGroup(TReadingGroup::Input), "Inputs", false, true},
 };
 
-constexpr double kMarkSize = 10;     // failed polls and alarm events: big enough to hit
+constexpr double kMarkSize = 10;  // failed polls and alarm events: big enough to hit
 constexpr double kMarkRow = 13;
 constexpr double kLaneGap = 8;
 constexpr double kPanShare = 0.1;
 
 int64_t WallClockMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
@@ -117,7 +116,9 @@ QString HistoryMomentText(int64_t ms) {
     return DateText(time) + QLatin1Char(' ') + QLocale::system().toString(time.time(), TimeFormat(true));
 }
 
-QString HistoryTimeFormat() { return QLocale::system().dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + TimeFormat(true); }
+QString HistoryTimeFormat() {
+    return QLocale::system().dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + TimeFormat(true);
+}
 
 const THistoryGroupInfo& HistoryGroupInfo(THistoryGroup group) { return kGroups[static_cast<int>(group)]; }
 
@@ -199,7 +200,8 @@ int64_t THistoryChart::TimeAt(double x) const {
 }
 
 double THistoryChart::XOf(int64_t ms) const {
-    return plotLeft_ + static_cast<double>(ms - fromMs_) * (plotRight_ - plotLeft_) / static_cast<double>(toMs_ - fromMs_);
+    return plotLeft_ +
+           static_cast<double>(ms - fromMs_) * (plotRight_ - plotLeft_) / static_cast<double>(toMs_ - fromMs_);
 }
 
 bool THistoryChart::Dark() const { return palette().color(QPalette::Base).lightness() < 128; }
@@ -217,12 +219,15 @@ QColor THistoryChart::SeriesColour(int index) const {
 void THistoryChart::Layout() {
     const QFontMetricsF metrics(font());
     const double line = metrics.height();
-    plotLeft_ = std::max(metrics.horizontalAdvance(QStringLiteral("-8888.88")), metrics.horizontalAdvance(QStringLiteral("16"))) + 10;
+    plotLeft_ = std::max(metrics.horizontalAdvance(QStringLiteral("-8888.88")),
+                         metrics.horizontalAdvance(QStringLiteral("16"))) +
+                10;
     plotRight_ = std::max(plotLeft_ + 10, width() - 12.0);
     const double timeAxis = 2 * line + 6;
     // A small chart (the History page) keeps failures and alarms on one row.
     markRows_ = height() < 260 ? 1 : 2;
-    marksStrip_ = QRectF(plotLeft_, height() - timeAxis - markRows_ * kMarkRow, plotRight_ - plotLeft_, markRows_ * kMarkRow);
+    marksStrip_ =
+        QRectF(plotLeft_, height() - timeAxis - markRows_ * kMarkRow, plotRight_ - plotLeft_, markRows_ * kMarkRow);
     const double header = line + 4;
     double weights = 0;
     for (const TLane& lane : lanes_) weights += HistoryGroupInfo(lane.Group).Steps ? 1.4 : 1.0;
@@ -259,7 +264,8 @@ void THistoryChart::Load() {
                     if (series.Visible) targets.push_back(&series);
             for (const THistoryBucket& bucket : store->Buckets(fields, fromMs_, toMs_, columns)) {
                 for (size_t i = 0; i < targets.size(); ++i) {
-                    if (bucket.Min[i]) targets[i]->Columns.push_back(TColumn{bucket.FirstMs, *bucket.Min[i], *bucket.Max[i]});
+                    if (bucket.Min[i])
+                        targets[i]->Columns.push_back(TColumn{bucket.FirstMs, *bucket.Min[i], *bucket.Max[i]});
                 }
             }
             marks_ = store->Marks(fromMs_, toMs_, columns);
@@ -285,8 +291,12 @@ void THistoryChart::Load() {
             if (series.Field < kAnalogueReadingCount) {
                 const TReadingLimits& limits = rules->Readings[static_cast<size_t>(series.Field)];
                 if (!limits.Watched()) continue;
-                if (limits.Low) lane.Limits.push_back({series.Field, limits.Low->Value, false, QString::fromStdString(limits.Low->Text)});
-                if (limits.High) lane.Limits.push_back({series.Field, limits.High->Value, true, QString::fromStdString(limits.High->Text)});
+                if (limits.Low)
+                    lane.Limits.push_back(
+                        {series.Field, limits.Low->Value, false, QString::fromStdString(limits.Low->Text)});
+                if (limits.High)
+                    lane.Limits.push_back(
+                        {series.Field, limits.High->Value, true, QString::fromStdString(limits.High->Text)});
             }
         }
         // A limit near the data widens the axis to show it; one far off would squeeze the data
@@ -305,12 +315,22 @@ void THistoryChart::Load() {
         const QDateTime sample(QDate(2000, 12, 28), QTime(23, 59, 59));
         QString text;
         switch (unit) {
-            case TTimeUnit::Second: text = QLocale::system().toString(sample.time(), TimeFormat(true)); break;
+            case TTimeUnit::Second:
+                text = QLocale::system().toString(sample.time(), TimeFormat(true));
+                break;
             case TTimeUnit::Minute:
-            case TTimeUnit::Hour: text = QLocale::system().toString(sample.time(), TimeFormat(false)); break;
-            case TTimeUnit::Day: text = DateText(sample); break;
-            case TTimeUnit::Month: text = QLocale::system().toString(sample.date(), QStringLiteral("MMM yyyy")); break;
-            case TTimeUnit::Year: text = QStringLiteral("2000"); break;
+            case TTimeUnit::Hour:
+                text = QLocale::system().toString(sample.time(), TimeFormat(false));
+                break;
+            case TTimeUnit::Day:
+                text = DateText(sample);
+                break;
+            case TTimeUnit::Month:
+                text = QLocale::system().toString(sample.date(), QStringLiteral("MMM yyyy"));
+                break;
+            case TTimeUnit::Year:
+                text = QStringLiteral("2000");
+                break;
         }
         return metrics.horizontalAdvance(text) + 16;
     });
@@ -354,7 +374,8 @@ void THistoryChart::Describe() {
     QString text = groups.join(QStringLiteral(", ")) + QStringLiteral(" from ") + HistoryMomentText(fromMs_) +
                    QStringLiteral(" to ") + HistoryMomentText(toMs_ - 1) + QStringLiteral(".");
     if (!problem_.isEmpty()) text += QLatin1Char(' ') + problem_;
-    for (const TStatistic& statistic : statistics_) text += QLatin1Char(' ') + HistoryStatisticText(statistic) + QLatin1Char('.');
+    for (const TStatistic& statistic : statistics_)
+        text += QLatin1Char(' ') + HistoryStatisticText(statistic) + QLatin1Char('.');
     setAccessibleDescription(text);
 }
 
@@ -378,7 +399,8 @@ QString HistoryStatisticText(const THistoryChart::TStatistic& statistic) {
     const QString label = HistorySeriesLabel(statistic.Field);
     if (statistic.Value.Count == 0) return label + QStringLiteral(": no values");
     const QStringList texts = HistoryStatisticTexts(statistic);
-    return label + QStringLiteral(": minimum %1, mean %2, maximum %3, last %4").arg(texts[0], texts[1], texts[2], texts[3]);
+    return label +
+           QStringLiteral(": minimum %1, mean %2, maximum %3, last %4").arg(texts[0], texts[1], texts[2], texts[3]);
 }
 
 void THistoryChart::SetCursorAt(std::optional<int64_t> atMs) {
@@ -396,7 +418,8 @@ void THistoryChart::UpdateReadout() {
         readout_ << HistoryMomentText(*cursorAt_);
         if (hoveredMark_ != nullptr) {
             QString mark = (hoveredMark_->Failure ? QStringLiteral("No answer at ") : QStringLiteral("Alarm at ")) +
-                           HistoryMomentText(hoveredMark_->AtMs) + QStringLiteral(": ") + QString::fromStdString(hoveredMark_->Title);
+                           HistoryMomentText(hoveredMark_->AtMs) + QStringLiteral(": ") +
+                           QString::fromStdString(hoveredMark_->Title);
             if (hoveredMark_->Count > 1) mark += QStringLiteral(" (and %1 more here)").arg(hoveredMark_->Count - 1);
             readout_ << mark;
         }
@@ -413,7 +436,8 @@ void THistoryChart::UpdateReadout() {
             readout_ << QStringLiteral("Nearest poll %1 (%2)")
                             .arg(HistoryMomentText(nearest_->StartedAtMs),
                                  away == 0 ? QStringLiteral("here")
-                                           : DurationText(away) + (away < 0 ? QStringLiteral(" earlier") : QStringLiteral(" later")));
+                                           : DurationText(away) +
+                                                 (away < 0 ? QStringLiteral(" earlier") : QStringLiteral(" later")));
             if (nearest_->FailureReason) {
                 readout_ << QStringLiteral("It failed: ") + QString::fromStdString(*nearest_->FailureReason);
             } else {
@@ -424,7 +448,8 @@ void THistoryChart::UpdateReadout() {
                             if (series.Visible && nearest_->Numbers[static_cast<size_t>(series.Field)] == 1.0)
                                 on << QString::number(series.Field - kHistoryInputField + 1);
                         }
-                        readout_ << QStringLiteral("Inputs on: ") + (on.isEmpty() ? QStringLiteral("none") : on.join(QStringLiteral(", ")));
+                        readout_ << QStringLiteral("Inputs on: ") +
+                                        (on.isEmpty() ? QStringLiteral("none") : on.join(QStringLiteral(", ")));
                         continue;
                     }
                     for (const TSeries& series : lane.Series) {
@@ -433,7 +458,8 @@ void THistoryChart::UpdateReadout() {
                         const QString text = TrimmedValue(nearest_->Values[field]);
                         QString value = text.isEmpty() ? QStringLiteral("no value")
                                                        : text + QLatin1Char(' ') + HistoryUnit(series.Field);
-                        if (!text.isEmpty() && !nearest_->Numbers[field]) value = text + QStringLiteral(" (not a number)");
+                        if (!text.isEmpty() && !nearest_->Numbers[field])
+                            value = text + QStringLiteral(" (not a number)");
                         readout_ << HistorySeriesLabel(series.Field) + QStringLiteral(": ") + value;
                     }
                 }
@@ -464,7 +490,8 @@ const THistoryMark* THistoryChart::MarkAt(const QPointF& point) const {
 QString THistoryChart::LaneTitle(const TLane& lane) {
     const THistoryGroupInfo& info = HistoryGroupInfo(lane.Group);
     const QString unit = QString::fromUtf8(info.Readings->Unit);
-    return QString::fromUtf8(info.Title) + (unit.isEmpty() ? QString() : QStringLiteral(" (") + unit + QLatin1Char(')'));
+    return QString::fromUtf8(info.Title) +
+           (unit.isEmpty() ? QString() : QStringLiteral(" (") + unit + QLatin1Char(')'));
 }
 
 std::vector<std::pair<QRectF, int>> THistoryChart::Keys(const TLane& lane) const {
@@ -495,7 +522,8 @@ int64_t THistoryChart::BreakGap(const TSeries& series) const {
     // A stretch without polls (the monitor was not running) is a gap, not a line: a distance
     // between columns well beyond the usual one breaks it.
     std::vector<int64_t> steps;
-    for (size_t i = 1; i < series.Columns.size(); ++i) steps.push_back(series.Columns[i].AtMs - series.Columns[i - 1].AtMs);
+    for (size_t i = 1; i < series.Columns.size(); ++i)
+        steps.push_back(series.Columns[i].AtMs - series.Columns[i - 1].AtMs);
     int64_t usual = 0;
     if (!steps.empty()) {
         std::nth_element(steps.begin(), steps.begin() + static_cast<long>(steps.size() / 2), steps.end());
@@ -525,7 +553,9 @@ void THistoryChart::paintEvent(QPaintEvent*) {
     if (drag_ == TDrag::Band) {
         QColor band = palette().color(QPalette::Highlight);
         band.setAlpha(60);
-        painter.fillRect(QRectF(QPointF(std::min(dragStartX_, dragLastX_), top), QPointF(std::max(dragStartX_, dragLastX_), bottom)), band);
+        painter.fillRect(
+            QRectF(QPointF(std::min(dragStartX_, dragLastX_), top), QPointF(std::max(dragStartX_, dragLastX_), bottom)),
+            band);
     }
     if (cursorAt_) {
         painter.setPen(QPen(palette().color(QPalette::Highlight), 1));
@@ -607,7 +637,7 @@ void THistoryChart::PaintLane(QPainter& painter, const TLane& lane) {
             if (i % static_cast<size_t>(labelEvery) == 0) {
                 painter.setPen(text);
                 DrawLabel(painter, QRectF(0, base - laneHeight, plot.left() - 6, laneHeight), Qt::AlignRight,
-                                 QString::number(i + 1));
+                          QString::number(i + 1));
             }
             const TSeries& series = lane.Series[i];
             if (!series.Visible) continue;
@@ -651,7 +681,7 @@ void THistoryChart::PaintLane(QPainter& painter, const TLane& lane) {
         painter.drawLine(QPointF(plot.left(), at), QPointF(plot.right(), at));
         painter.setPen(text);
         DrawLabel(painter, QRectF(0, at - metrics.height() / 2, plot.left() - 6, metrics.height()), Qt::AlignRight,
-                         NumberText(tick, axis.Decimals));
+                  NumberText(tick, axis.Decimals));
     }
     painter.setClipRect(plot);
     double above = plot.top() + 1, below = plot.bottom() - metrics.height() - 1;
@@ -659,21 +689,23 @@ void THistoryChart::PaintLane(QPainter& painter, const TLane& lane) {
         const TSeries* series = nullptr;
         for (const TSeries& candidate : lane.Series)
             if (candidate.Field == limit.Field) series = &candidate;
-        const QString label = HistorySeriesLabel(limit.Field) + (limit.High ? QStringLiteral(" high ") : QStringLiteral(" low ")) +
-                              limit.Text;
+        const QString label = HistorySeriesLabel(limit.Field) +
+                              (limit.High ? QStringLiteral(" high ") : QStringLiteral(" low ")) + limit.Text;
         painter.setPen(QPen(series ? series->Colour : text, 1, Qt::DashLine));
         if (limit.Value < axis.Low || limit.Value > axis.High) {
             const bool over = limit.Value > axis.High;
             double& at = over ? above : below;
             DrawLabel(painter, QRectF(plot.left(), at, plot.width() - 4, metrics.height()), Qt::AlignRight,
-                             (over ? QStringLiteral("\u25B2 ") : QStringLiteral("\u25BC ")) + label);
+                      (over ? QStringLiteral("\u25B2 ") : QStringLiteral("\u25BC ")) + label);
             at += over ? metrics.height() : -metrics.height();
             continue;
         }
         const double at = std::round(y(limit.Value)) + 0.5;
         painter.drawLine(QPointF(plot.left(), at), QPointF(plot.right(), at));
-        DrawLabel(painter, QRectF(plot.left(), limit.High ? at - metrics.height() - 1 : at + 1, plot.width() - 4, metrics.height()),
-                         Qt::AlignRight, label);
+        DrawLabel(
+            painter,
+            QRectF(plot.left(), limit.High ? at - metrics.height() - 1 : at + 1, plot.width() - 4, metrics.height()),
+            Qt::AlignRight, label);
     }
     for (const TSeries& series : lane.Series) {
         if (!series.Visible || series.Columns.empty()) continue;
@@ -702,7 +734,8 @@ void THistoryChart::PaintMarks(QPainter& painter) {
     // thousands of marks.
     const qreal ratio = painter.device()->devicePixelRatioF();
     auto shape = [&](bool failure) {
-        QPixmap mark(QSize(static_cast<int>(std::ceil((kMarkSize + 2) * ratio)), static_cast<int>(std::ceil((kMarkSize + 2) * ratio))));
+        QPixmap mark(QSize(static_cast<int>(std::ceil((kMarkSize + 2) * ratio)),
+                           static_cast<int>(std::ceil((kMarkSize + 2) * ratio))));
         mark.setDevicePixelRatio(ratio);
         mark.fill(Qt::transparent);
         QPainter draw(&mark);
@@ -710,8 +743,10 @@ void THistoryChart::PaintMarks(QPainter& painter) {
         draw.setPen(QPen(palette().color(QPalette::Base), 1));
         draw.setBrush(failure ? QColor(220, 0, 0) : QColor(255, 140, 0));
         const QRectF box(1, 1, kMarkSize, kMarkSize);
-        if (failure) draw.drawEllipse(box);
-        else draw.drawRect(box);
+        if (failure)
+            draw.drawEllipse(box);
+        else
+            draw.drawRect(box);
         return mark;
     };
     const QPixmap failure = shape(true), alarm = shape(false);
@@ -739,9 +774,15 @@ void THistoryChart::PaintTimeAxis(QPainter& painter) {
                 first = locale.toString(time.time(), TimeFormat(timeTicks_.Unit == TTimeUnit::Second));
                 if (tick.NewDay) second = DateText(time);
                 break;
-            case TTimeUnit::Day: first = DateText(time); break;
-            case TTimeUnit::Month: first = locale.toString(time.date(), QStringLiteral("MMM yyyy")); break;
-            case TTimeUnit::Year: first = QString::number(time.date().year()); break;
+            case TTimeUnit::Day:
+                first = DateText(time);
+                break;
+            case TTimeUnit::Month:
+                first = locale.toString(time.date(), QStringLiteral("MMM yyyy"));
+                break;
+            case TTimeUnit::Year:
+                first = QString::number(time.date().year());
+                break;
         }
         const double x = std::round(XOf(tick.AtMs)) + 0.5;
         painter.setPen(QPen(axisColour, 1));
@@ -791,7 +832,8 @@ void THistoryChart::resizeEvent(QResizeEvent* event) {
 
 void THistoryChart::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange ||
+        event->type() == QEvent::StyleChange) {
         Layout();
         Load();
     }
@@ -808,7 +850,8 @@ void THistoryChart::mousePressEvent(QMouseEvent* event) {
     }
     if (!interactive_) return QWidget::mousePressEvent(event);
     const double x = std::clamp(at.x(), plotLeft_, plotRight_);
-    if (event->button() == Qt::MiddleButton || (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier))) {
+    if (event->button() == Qt::MiddleButton ||
+        (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier))) {
         drag_ = TDrag::Pan;
         panMoved_ = false;
         dragLastX_ = at.x();
@@ -921,7 +964,8 @@ void THistoryChart::keyPressEvent(QKeyEvent* event) {
                 return;
             }
             break;
-        default: break;
+        default:
+            break;
     }
     QWidget::keyPressEvent(event);
 }

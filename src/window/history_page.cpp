@@ -15,8 +15,7 @@ namespace quorvane {
 namespace {
 
 int64_t WallClockMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
@@ -44,7 +43,8 @@ THistoryPage::THistoryPage(QWidget* parent) : QWidget(parent), now_(WallClockMs)
 
     WindowButton = new QPushButton(QStringLiteral("Open in &window"), this);
     WindowButton->setObjectName(QStringLiteral("WindowButton"));
-    WindowButton->setToolTip(QStringLiteral("A large window with zoom, pan, statistics and events (or double-click the chart)"));
+    WindowButton->setToolTip(
+        QStringLiteral("A large window with zoom, pan, statistics and events (or double-click the chart)"));
     WindowButton->setGeometry(230, 3, 118, 22);
 
     ExportButton = new QPushButton(QStringLiteral("Export CSV\u2026"), this);

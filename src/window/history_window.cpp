@@ -40,8 +40,7 @@ const char* const kRangeNames[THistoryWindowSettings::kRangeCount] = {
 const char* const kGroupChecks[kHistoryGroupCount] = {"&Temperatures", "&Fan speeds", "&Voltages", "&Inputs"};
 
 int64_t WallClockMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
@@ -123,7 +122,8 @@ void THistoryWindow::BuildControls() {
                                QStringLiteral("Zoom out (minus in the chart, Ctrl+minus)"), this);
     ZoomInButton = ToolButton(QStringLiteral("+"), QStringLiteral("Zoom in"), QStringLiteral("ZoomInButton"),
                               QStringLiteral("Zoom in (plus in the chart, Ctrl+plus)"), this);
-    for (QToolButton* button : {LiveButton, BackButton, HomeButton, ZoomOutButton, ZoomInButton}) top->addWidget(button);
+    for (QToolButton* button : {LiveButton, BackButton, HomeButton, ZoomOutButton, ZoomInButton})
+        top->addWidget(button);
     top->addStretch(1);
     ExportButton = new QPushButton(QStringLiteral("&Export CSV\u2026"), this);
     ExportButton->setObjectName(QStringLiteral("ExportButton"));
@@ -186,7 +186,8 @@ void THistoryWindow::BuildControls() {
     EventNote->setObjectName(QStringLiteral("EventNote"));
     ExportEventsButton = new QPushButton(QStringLiteral("E&xport events\u2026"), side);
     ExportEventsButton->setObjectName(QStringLiteral("ExportEventsButton"));
-    ExportEventsButton->setToolTip(QStringLiteral("The failed polls and alarm events of the stretch shown (Ctrl+Shift+E)"));
+    ExportEventsButton->setToolTip(
+        QStringLiteral("The failed polls and alarm events of the stretch shown (Ctrl+Shift+E)"));
     sideLayout->addWidget(legendLabel);
     sideLayout->addWidget(Legend, 2);
     sideLayout->addWidget(eventsLabel);
@@ -431,7 +432,8 @@ void THistoryWindow::FillEvents() {
     }
     if (occurrences.size() > kEventRows) {
         occurrences.erase(occurrences.begin());
-        EventNote->setText(QStringLiteral("The newest %1 of the stretch shown; zoom in for the others.").arg(kEventRows));
+        EventNote->setText(
+            QStringLiteral("The newest %1 of the stretch shown; zoom in for the others.").arg(kEventRows));
     } else if (occurrences.empty()) {
         EventNote->setText(QStringLiteral("No failed poll and no alarm in the stretch shown."));
     }
@@ -471,9 +473,10 @@ void THistoryWindow::EventChosen(QTreeWidgetItem* item) {
 }
 
 QString AskHistoryCsvName(QWidget* parent, bool events, int64_t nowMs) {
-    const QString suggestion = QStringLiteral("Quorvane-%1-%2.csv")
-                                   .arg(events ? QStringLiteral("events") : QStringLiteral("history"),
-                                        QDateTime::fromMSecsSinceEpoch(nowMs).toString(QStringLiteral("yyyyMMdd-HHmm")));
+    const QString suggestion =
+        QStringLiteral("Quorvane-%1-%2.csv")
+            .arg(events ? QStringLiteral("events") : QStringLiteral("history"),
+                 QDateTime::fromMSecsSinceEpoch(nowMs).toString(QStringLiteral("yyyyMMdd-HHmm")));
     return QFileDialog::getSaveFileName(parent, events ? QStringLiteral("Export events") : QStringLiteral("Export CSV"),
                                         suggestion, QStringLiteral("CSV files (*.csv);;All files (*)"));
 }
@@ -488,8 +491,10 @@ bool WriteHistoryFile(THistoryStore* store, const QString& fileName, const THist
         try {
             std::ofstream out(path, std::ios::binary | std::ios::trunc);
             if (!out) throw EHistoryError("Cannot write " + path, SQLITE_CANTOPEN);
-            if (events) WriteHistoryEventsCsv(*store, span.FromMs, span.ToMs, out);
-            else WriteHistoryCsv(*store, span.FromMs, span.ToMs, out);
+            if (events)
+                WriteHistoryEventsCsv(*store, span.FromMs, span.ToMs, out);
+            else
+                WriteHistoryCsv(*store, span.FromMs, span.ToMs, out);
             out.close();
             if (!out) throw EHistoryError("Cannot write " + path, SQLITE_IOERR);
         } catch (const EHistoryError& error) {
@@ -503,7 +508,8 @@ bool WriteHistoryFile(THistoryStore* store, const QString& fileName, const THist
 
 void THistoryWindow::ExportClick(bool events) {
     const QString fileName = AskHistoryCsvName(this, events, now_());
-    if (!fileName.isEmpty()) WriteHistoryFile(storeSource_ ? storeSource_() : nullptr, fileName, view_.Shown(), events, this);
+    if (!fileName.isEmpty())
+        WriteHistoryFile(storeSource_ ? storeSource_() : nullptr, fileName, view_.Shown(), events, this);
 }
 
 bool THistoryWindow::ExportCsv(const QString& fileName) {
@@ -529,8 +535,8 @@ THistoryWindowSettings THistoryWindow::CurrentSettings() const {
     THistoryWindowSettings settings = loaded_;
     // A size or place the user gave; where (and how large) the desktop first put the window is
     // not kept.
-    const QRect given = placed_.value_or(QRect(QPoint(loaded_.Left.value_or(0), loaded_.Top.value_or(0)),
-                                               QSize(loaded_.Width, loaded_.Height)));
+    const QRect given = placed_.value_or(
+        QRect(QPoint(loaded_.Left.value_or(0), loaded_.Top.value_or(0)), QSize(loaded_.Width, loaded_.Height)));
     if (normalGeometry_.size() != given.size()) {
         settings.Width = normalGeometry_.width();
         settings.Height = normalGeometry_.height();

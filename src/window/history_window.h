@@ -113,8 +113,8 @@ private:
 
     std::string settingsFile_;
     THistoryWindowSettings loaded_;
-    QRect normalGeometry_;             // the last size and place while neither maximised nor minimised
-    std::optional<QRect> placed_;      // where the window was once the desktop had placed it
+    QRect normalGeometry_;         // the last size and place while neither maximised nor minimised
+    std::optional<QRect> placed_;  // where the window was once the desktop had placed it
     std::function<THistoryStore*()> storeSource_;
     std::function<int64_t()> now_;
     THistoryView view_;

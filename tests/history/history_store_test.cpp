@@ -229,7 +229,8 @@ TEST(HistoryStoreTest, StatisticsMatchBruteForceAlsoAfterAnUpgrade) {
         check(store, start - day, start + 5 * day);
         for (int round = 0; round < 40; ++round) {
             const int64_t a = start - day / 10 + static_cast<int64_t>(random() % static_cast<uint64_t>(4 * day));
-            const int64_t length = static_cast<int64_t>(random() % static_cast<uint64_t>(round % 2 ? day / 2 : 3 * day));
+            const int64_t length =
+                static_cast<int64_t>(random() % static_cast<uint64_t>(round % 2 ? day / 2 : 3 * day));
             check(store, a, a + length);
         }
     };
@@ -241,8 +242,9 @@ TEST(HistoryStoreTest, StatisticsMatchBruteForceAlsoAfterAnUpgrade) {
         // The previous layout: extremes only, per ten minutes and per hour.
         TSqliteDatabase database(path, false);
         database.Execute("DROP TABLE summaries");
-        database.Execute("CREATE TABLE summaries(level INTEGER NOT NULL, cell INTEGER NOT NULL, temp1_min REAL, "
-                         "temp1_max REAL, PRIMARY KEY(level, cell)) WITHOUT ROWID");
+        database.Execute(
+            "CREATE TABLE summaries(level INTEGER NOT NULL, cell INTEGER NOT NULL, temp1_min REAL, "
+            "temp1_max REAL, PRIMARY KEY(level, cell)) WITHOUT ROWID");
         database.Execute("PRAGMA user_version=1");
     }
     THistoryStore upgraded(path);

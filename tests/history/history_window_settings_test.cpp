@@ -13,8 +13,9 @@ TEST(HistoryWindowSettingsTest, RoundTripKeepsOtherSectionsAndReportsWhatDoesNot
     testing::TempDir directory;
     const std::string file = directory.File("Quorvane.ini");
     const std::string program = "[Quorvane]\r\nIPV4=127.0.0.1\r\n\r\n";
-    testing::WriteFile(file, program + "[historywindow]\r\nwidth=1400\r\nHeight=20\r\nGroups=Inputs,fanspeeds\r\n"
-                                       "Range=7d\r\nMaximized=1\r\nColour=red\r\nLeft=-1200\r\nTop=30\r\n\r\n");
+    testing::WriteFile(file, program +
+                                 "[historywindow]\r\nwidth=1400\r\nHeight=20\r\nGroups=Inputs,fanspeeds\r\n"
+                                 "Range=7d\r\nMaximized=1\r\nColour=red\r\nLeft=-1200\r\nTop=30\r\n\r\n");
     std::ostringstream warnings;
     THistoryWindowSettings settings = THistoryWindowSettings::Load(file, warnings);
     EXPECT_EQ(settings.Width, 1400);
@@ -29,8 +30,10 @@ TEST(HistoryWindowSettingsTest, RoundTripKeepsOtherSectionsAndReportsWhatDoesNot
     settings.Range = 6;
     settings.Groups = {true, false, true, false};
     THistoryWindowSettings::Save(file, settings);
-    EXPECT_EQ(testing::ReadFile(file), program + "[historywindow]\r\nWidth=1400\r\nHeight=700\r\nGroups=Temperatures,Voltages\r\n"
-                                                 "Range=All\r\nMaximized=1\r\nColour=red\r\nLeft=-1200\r\nTop=30\r\n\r\n");
+    EXPECT_EQ(testing::ReadFile(file),
+              program +
+                  "[historywindow]\r\nWidth=1400\r\nHeight=700\r\nGroups=Temperatures,Voltages\r\n"
+                  "Range=All\r\nMaximized=1\r\nColour=red\r\nLeft=-1200\r\nTop=30\r\n\r\n");
     std::ostringstream again;
     EXPECT_EQ(THistoryWindowSettings::Load(file, again), settings);
 }

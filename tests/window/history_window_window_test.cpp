@@ -55,7 +55,10 @@ protected:
             reading = Reading(minute);
             events.clear();
             if (minute == 48 * 60 - 30)
-                events.push_back(TAlarmEvent{"Temp1High", true, "Quorvane: Temp 1 above 35 \xC2\xB0""C", "x", at});
+                events.push_back(TAlarmEvent{"Temp1High", true,
+                                             "Quorvane: Temp 1 above 35 \xC2\xB0"
+                                             "C",
+                                             "x", at});
             ++minute;
             return true;
         });
@@ -200,7 +203,8 @@ TEST_F(HistoryWindowTest, LegendAndDescriptionGiveTheStoresStatisticsOfWhatIsSho
     EXPECT_TRUE(texts[0].endsWith(QStringLiteral(" \u00B0C")));
     const QString description = chart.accessibleDescription();
     EXPECT_TRUE(description.startsWith(QStringLiteral("Temperatures, Fan speeds from "))) << description.toStdString();
-    EXPECT_TRUE(description.contains(HistoryStatisticText({kHistoryTempField, expected[0]}))) << description.toStdString();
+    EXPECT_TRUE(description.contains(HistoryStatisticText({kHistoryTempField, expected[0]})))
+        << description.toStdString();
     EXPECT_TRUE(description.contains(QStringLiteral("Fan 3: minimum")));
 
     // A series switched off in the legend leaves the chart, the statistics and the description.
@@ -245,11 +249,8 @@ TEST_F(HistoryWindowTest, EventListCentresTheChartAndBothExportsWriteTheStretchS
 // A program that never opened the window writes no section for it; opening and closing it
 // unchanged writes none either; what the user changed comes back with the next window.
 TEST_F(HistoryWindowTest, SettingsSectionIsWrittenOnlyWhenSomethingChanged) {
-    const std::string ini =
-        std::filesystem::read_symlink("/proc/self/exe").stem().string() + ".ini";
-    {
-        TForm1 form;
-    }
+    const std::string ini = std::filesystem::read_symlink("/proc/self/exe").stem().string() + ".ini";
+    { TForm1 form; }
     const std::string untouched = testing::ReadFile(ini);
     EXPECT_EQ(untouched.find("HistoryWindow"), std::string::npos);
     {
@@ -268,9 +269,10 @@ TEST_F(HistoryWindowTest, SettingsSectionIsWrittenOnlyWhenSomethingChanged) {
     window->close();
     const std::string written = testing::ReadFile(ini);
     EXPECT_EQ(written.substr(0, untouched.size()), untouched) << "the seven keys stay as they were";
-    EXPECT_NE(written.find("[HistoryWindow]\r\nWidth=1300\r\nHeight=760\r\nMaximized=0\r\nGroups=Temperatures,Voltages\r\n"
-                           "Range=24h\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        written.find("[HistoryWindow]\r\nWidth=1300\r\nHeight=760\r\nMaximized=0\r\nGroups=Temperatures,Voltages\r\n"
+                     "Range=24h\r\n"),
+        std::string::npos)
         << written;
 
     auto again = Open(ini);
