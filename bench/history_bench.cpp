@@ -1,6 +1,8 @@
 // The history file's cost against its size: keeping one poll (median and 99th percentile of
-// single commits, as the window makes them) and reading one range as per-pixel extremes, with
-// 10 k, 100 k, 1 M and 2 M polls kept at one poll a minute. The filled files are made once and
+// single commits, as the window makes them), reading one range as per-pixel extremes (the
+// History page's three temperatures, the History window's 25 readings) and the statistics of
+// every reading over a range (the window's legend), with 10 k, 100 k, 1 M and 2 M polls kept
+// at one poll a minute. The filled files are made once and
 // reused from $QUORVANE_BENCH_DATA (default /tmp/quorvane-history-bench); the first run of
 // the 2 M case takes a few minutes.
 
@@ -55,6 +57,19 @@ std::string FilledFile(int64_t rows) {
     return path;
 }
 
+std::vector<int> AllFields() {
+    std::vector<int> fields;
+    for (int i = 0; i < kHistoryFieldCount; ++i) fields.push_back(i);
+    return fields;
+}
+
+std::pair<int64_t, int64_t> Range(THistoryStore& store, int64_t index) {
+    static const int64_t spans[] = {3'600'000, 86'400'000, 7 * 86'400'000LL, 30 * 86'400'000LL};
+    const auto span = store.Span();
+    const int64_t toMs = span->second + 1;
+    return {index < 4 ? toMs - spans[index] : span->first, toMs};
+}
+
 void BM_RecordOnePoll(benchmark::State& state) {
     THistoryStore store(FilledFile(state.range(0)));
     std::vector<double> micros;
@@ -81,10 +96,7 @@ BENCHMARK(BM_RecordOnePoll)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Arg(2'00
 void BM_RangeQuery(benchmark::State& state) {
     const int64_t rows = state.range(0);
     THistoryStore store(FilledFile(rows));
-    static const int64_t spans[] = {3'600'000, 86'400'000, 7 * 86'400'000LL, 30 * 86'400'000LL};
-    const auto span = store.Span();
-    const int64_t toMs = span->second + 1;
-    const int64_t fromMs = state.range(1) < 4 ? toMs - spans[state.range(1)] : span->first;
+    const auto [fromMs, toMs] = Range(store, state.range(1));
     size_t buckets = 0;
     for (auto _ : state) {
         buckets = store.Buckets({kHistoryTempField, kHistoryTempField + 1, kHistoryTempField + 2}, fromMs, toMs, 430)
@@ -95,6 +107,28 @@ void BM_RangeQuery(benchmark::State& state) {
 }
 BENCHMARK(BM_RangeQuery)->ArgsProduct({{10'000, 100'000, 1'000'000, 2'000'000}, {0, 1, 2, 3, 4}})
     ->Unit(benchmark::kMillisecond);
+
+// The History window at 1600 pixels with all four groups shown.
+void BM_WindowRangeQuery(benchmark::State& state) {
+    THistoryStore store(FilledFile(state.range(0)));
+    const auto [fromMs, toMs] = Range(store, state.range(1));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(store.Buckets(AllFields(), fromMs, toMs, 1600));
+        benchmark::DoNotOptimize(store.Marks(fromMs, toMs, 1600));
+    }
+}
+BENCHMARK(BM_WindowRangeQuery)->ArgsProduct({{1'000'000, 2'000'000}, {0, 1, 2, 3, 4}})->Unit(benchmark::kMillisecond);
+
+// Minimum, mean, maximum and last value of all 25 readings over a range (floor: 100 ms for
+// everything at 2 M polls).
+void BM_Statistics(benchmark::State& state) {
+    THistoryStore store(FilledFile(state.range(0)));
+    const auto [fromMs, toMs] = Range(store, state.range(1));
+    // A stretch that begins and ends between cells, as a zoomed view does.
+    const int64_t ragged = state.range(1) == 4 ? 0 : 137'000;
+    for (auto _ : state) benchmark::DoNotOptimize(store.Statistics(AllFields(), fromMs + ragged, toMs - ragged));
+}
+BENCHMARK(BM_Statistics)->ArgsProduct({{1'000'000, 2'000'000}, {0, 1, 2, 3, 4}})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -4,7 +4,6 @@
 //   bench_history_page FILE        (a file made by history-fill or bench_history_bench)
 
 #include <QApplication>
-#include <QChartView>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QImage>
@@ -13,39 +12,19 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "history/history_store.h"
+#include "history_bench_file.h"
 #include "window/history_page.h"
 
-namespace {
-
-std::string ResidentMemory() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return line.substr(6);
-    return "?";
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_history_page FILE\n");
-        return 2;
-    }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
-    quorvane::THistoryStore store(argv[1]);
+    const auto filled = OpenFilledFile(argc, argv, "bench_history_page FILE");
+    if (!filled) return 2;
+    quorvane::THistoryStore& store = *filled;
     const auto span = store.Span();
-    if (!span) {
-        std::fprintf(stderr, "%s holds no polls\n", argv[1]);
-        return 1;
-    }
-    std::printf("%s: %lld polls\n", argv[1], static_cast<long long>(store.Count()));
     quorvane::THistoryPage page;
     page.resize(457, 207);
     page.SetStoreSource([&] { return &store; });
@@ -53,13 +32,16 @@ int main(int argc, char** argv) {
     page.show();
     QApplication::processEvents();
     QImage image(page.size(), QImage::Format_ARGB32);
+    using quorvane::THistoryPage;
     const char* const names[] = {"last hour", "24 hours", "7 days", "30 days", "everything"};
+    const int ranges[] = {THistoryPage::LastHour, THistoryPage::LastDay, THistoryPage::LastWeek,
+                          THistoryPage::LastMonth, THistoryPage::Everything};
     for (int range = 0; range < 5; ++range) {
         std::vector<double> times;
         for (int round = 0; round < 5; ++round) {
             QElapsedTimer timer;
             timer.start();
-            page.RangeChoice->setCurrentIndex(range);
+            page.RangeChoice->setCurrentIndex(ranges[range]);
             page.Refresh();
             QPainter painter(&image);
             page.render(&painter);

@@ -20,9 +20,8 @@ bool LooksLikeFormula(const std::string& text) {
            !ReadingNumber(text);
 }
 
-// The unit's bytes, in the code page the window reads them in, as UTF-8.
-void Field(std::ostream& out, const std::string& bytes) {
-    std::string text = platform::Utf8FromCodePage(bytes);
+// A UTF-8 text as one field: quoted when it must be, never a formula.
+void TextField(std::ostream& out, std::string text) {
     if (LooksLikeFormula(text)) text.insert(0, 1, '\'');
     if (text.find_first_of(",\"\r\n") == std::string::npos) {
         out << text;
@@ -36,19 +35,10 @@ void Field(std::ostream& out, const std::string& bytes) {
     out << '"';
 }
 
-int64_t FloorDiv(int64_t value, int64_t divisor) {
-    const int64_t quotient = value / divisor;
-    return quotient * divisor > value ? quotient - 1 : quotient;
-}
+// The unit's bytes, in the code page the window reads them in, as UTF-8.
+void Field(std::ostream& out, const std::string& bytes) { TextField(out, platform::Utf8FromCodePage(bytes)); }
 
 }  // namespace
-
-int32_t LocalUtcOffsetMinutes(int64_t ms) {
-    const std::time_t seconds = static_cast<std::time_t>(FloorDiv(ms, 1000));
-    std::tm local{};
-    if (localtime_r(&seconds, &local) == nullptr) return 0;
-    return static_cast<int32_t>(local.tm_gmtoff / 60);
-}
 
 std::string IsoTimeText(int64_t ms, int32_t offsetMinutes) {
     // Far beyond any date a poll can have (a crafted file): held at the end of the range
@@ -85,6 +75,29 @@ int64_t WriteHistoryCsv(THistoryStore& store, int64_t fromMs, int64_t toMs, std:
         ++written;
     });
     return written;
+}
+
+int64_t WriteHistoryEventsCsv(THistoryStore& store, int64_t fromMs, int64_t toMs, std::ostream& out,
+                              const UtcOffsetFunction& offset) {
+    out << "Time,Reading,Kind,Value or reason,Title\r\n";
+    const std::vector<THistoryOccurrence> occurrences = store.Occurrences(fromMs, toMs, SIZE_MAX);
+    for (const THistoryOccurrence& occurrence : occurrences) {
+        out << IsoTimeText(occurrence.AtMs, offset(occurrence.AtMs)) << ',';
+        out << (occurrence.Field >= 0 ? HistoryFieldName(occurrence.Field)
+                : occurrence.Failure  ? ""
+                                      : "Unit")
+            << ','
+            << (occurrence.Failure   ? "Failed poll"
+                : occurrence.Started ? "Alarm start"
+                                     : "Alarm end")
+            << ',';
+        Field(out, occurrence.Detail);
+        out << ',';
+        // Titles are the program's own sentences, already UTF-8.
+        TextField(out, occurrence.Failure ? platform::Utf8FromCodePage(occurrence.Title) : occurrence.Title);
+        out << "\r\n";
+    }
+    return static_cast<int64_t>(occurrences.size());
 }
 
 }  // namespace quorvane

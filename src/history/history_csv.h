@@ -1,18 +1,14 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <ostream>
 #include <string>
+
+#include "history/local_time.h"
 
 namespace quorvane {
 
 class THistoryStore;
-
-// Minutes local time lies ahead of UTC at a moment (+60 for Central European winter time).
-using UtcOffsetFunction = std::function<int32_t(int64_t ms)>;
-// The C library's zone, daylight saving included, at each moment.
-int32_t LocalUtcOffsetMinutes(int64_t ms);
 
 // "2026-12-08T22:35:00.250+01:00".
 std::string IsoTimeText(int64_t ms, int32_t offsetMinutes);
@@ -25,5 +21,12 @@ std::string IsoTimeText(int64_t ms, int32_t offsetMinutes);
 // Returns the number of polls written.
 int64_t WriteHistoryCsv(THistoryStore& store, int64_t fromMs, int64_t toMs, std::ostream& out,
                         const UtcOffsetFunction& offset = LocalUtcOffsetMinutes);
+
+// The failed polls and alarm events of [fromMs, toMs) as comma-separated values, in the same
+// form: Time, Reading (empty for a failed poll, "Unit" for an alarm about the unit), Kind
+// ("Failed poll", "Alarm start", "Alarm end"), Value or reason (as sent), Title. Returns the
+// number of rows written.
+int64_t WriteHistoryEventsCsv(THistoryStore& store, int64_t fromMs, int64_t toMs, std::ostream& out,
+                              const UtcOffsetFunction& offset = LocalUtcOffsetMinutes);
 
 }  // namespace quorvane

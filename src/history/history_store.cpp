@@ -10,6 +10,10 @@ namespace {
 
 constexpr int64_t kTenMinutesMs = 600'000;
 constexpr int64_t kHourMs = 3'600'000;
+// The lengths of the summary cells kept beside the polls, finest first: each a few times the
+// one before, so that a column reads at most a few cells.
+constexpr int64_t kLevels[] = {kTenMinutesMs, kHourMs, 6 * kHourMs, 24 * kHourMs};
+constexpr int kLevelCount = 4;
 
 // Column stems in the file: "temp1", ..., "input16".
 std::string Stem(int field) { return Readings().at(static_cast<size_t>(field)).Column(); }
@@ -23,8 +27,18 @@ std::string PollColumns() {
 
 std::string SummaryColumns() {
     std::string columns;
-    for (int i = 0; i < kHistoryFieldCount; ++i) columns += ", " + Stem(i) + "_min REAL, " + Stem(i) + "_max REAL";
+    for (int i = 0; i < kHistoryFieldCount; ++i) {
+        columns += ", " + Stem(i) + "_min REAL, " + Stem(i) + "_max REAL, " + Stem(i) + "_sum REAL, " + Stem(i) +
+                   "_count INTEGER NOT NULL DEFAULT 0";
+    }
     return columns;
+}
+
+std::string SummaryNames() {
+    std::string names = "level, cell";
+    for (int i = 0; i < kHistoryFieldCount; ++i)
+        names += ", " + Stem(i) + "_min, " + Stem(i) + "_max, " + Stem(i) + "_sum, " + Stem(i) + "_count";
+    return names;
 }
 
 std::string InsertPollSql() {
@@ -38,25 +52,65 @@ std::string InsertPollSql() {
 }
 
 // Widens the summary cell of one level by one poll; a reading without a number leaves the
-// cell's extremes as they were.
+// cell as it was.
 std::string UpsertSummarySql() {
-    std::string names = "level, cell";
     std::string places = "?1, ?2";
     std::string updates;
     for (int i = 0; i < kHistoryFieldCount; ++i) {
         const std::string place = "?" + std::to_string(3 + i);
-        names += ", " + Stem(i) + "_min, " + Stem(i) + "_max";
-        places += ", " + place + ", " + place;
-        for (const char* side : {"_min", "_max"}) {
-            const std::string column = Stem(i) + side;
-            const char* pick = side[2] == 'i' ? "min" : "max";
+        places += ", " + place + ", " + place + ", " + place + ", " + place + " IS NOT NULL";
+        const std::string stem = Stem(i);
+        for (const char* pick : {"min", "max"}) {
+            const std::string column = stem + "_" + pick;
             updates += std::string(updates.empty() ? "" : ", ") + column + " = CASE WHEN " + column +
                        " IS NULL THEN excluded." + column + " WHEN excluded." + column + " IS NULL THEN " + column +
                        " ELSE " + pick + "(" + column + ", excluded." + column + ") END";
         }
+        updates += ", " + stem + "_sum = CASE WHEN excluded." + stem + "_sum IS NULL THEN " + stem +
+                   "_sum ELSE coalesce(" + stem + "_sum, 0) + excluded." + stem + "_sum END";
+        updates += ", " + stem + "_count = " + stem + "_count + excluded." + stem + "_count";
     }
-    return "INSERT INTO summaries(" + names + ") VALUES(" + places + ") ON CONFLICT(level, cell) DO UPDATE SET " +
-           updates;
+    return "INSERT INTO summaries(" + SummaryNames() + ") VALUES(" + places +
+           ") ON CONFLICT(level, cell) DO UPDATE SET " + updates;
+}
+
+// One summary cell being added up.
+struct TCell {
+    int64_t Start = 0;
+    std::array<std::optional<double>, kHistoryFieldCount> Min, Max;
+    std::array<double, kHistoryFieldCount> Sum{};
+    std::array<int64_t, kHistoryFieldCount> Count{};
+    bool Empty = true;
+
+    void Add(const TCell& other) {
+        Empty = false;
+        for (int i = 0; i < kHistoryFieldCount; ++i) {
+            if (other.Count[i] == 0) continue;
+            Min[i] = Min[i] ? std::min(*Min[i], *other.Min[i]) : other.Min[i];
+            Max[i] = Max[i] ? std::max(*Max[i], *other.Max[i]) : other.Max[i];
+            Sum[i] += other.Sum[i];
+            Count[i] += other.Count[i];
+        }
+    }
+};
+
+// "started_ms, duration_ms, code, failure, volt1, volt1_value, ..." and the reading of one
+// such row.
+std::string PollSelection() {
+    std::string sql = "started_ms, duration_ms, code, failure";
+    for (int i = 0; i < kHistoryFieldCount; ++i) sql += ", " + Stem(i) + ", " + Stem(i) + "_value";
+    return sql;
+}
+
+void ReadPoll(const TSqliteStatement& query, THistoryPoll& poll) {
+    poll.StartedAtMs = query.Integer(0);
+    poll.DurationMs = query.Integer(1);
+    poll.Code = static_cast<int32_t>(query.Integer(2));
+    poll.FailureReason = query.Text(3);
+    for (int i = 0; i < kHistoryFieldCount; ++i) {
+        poll.Values[i] = query.Text(4 + 2 * i);
+        poll.Numbers[i] = query.Number(5 + 2 * i);
+    }
 }
 
 // The times a history can be drawn and exported over: the years 1 to 9999. A file may hold
@@ -75,6 +129,19 @@ int64_t FloorTo(int64_t ms, int64_t step) {
 }  // namespace
 
 std::string HistoryFieldName(int field) { return Readings().at(static_cast<size_t>(field)).Key(); }
+
+int HistoryFieldOfKey(const std::string& key) {
+    int found = -1;
+    size_t longest = 0;
+    for (const TReading& reading : Readings()) {
+        const std::string name = reading.Key();
+        if (key.compare(0, name.size(), name) == 0 && name.size() > longest) {
+            found = reading.Index;
+            longest = name.size();
+        }
+    }
+    return found;
+}
 
 THistoryStore::THistoryStore(const std::string& path) : THistoryStore(path, TOptions{}) {}
 
@@ -125,11 +192,69 @@ void THistoryStore::Migrate() {
                      "body TEXT NOT NULL)");
         db_->Execute("CREATE INDEX events_by_time ON events(at_ms)");
         db_->Execute("CREATE INDEX events_by_poll ON events(poll_id)");
+    }
+    if (version < 2) {
+        // The cells gain sums and counts, for means, and longer lengths; they are made again
+        // from the polls.
+        db_->Execute("DROP TABLE IF EXISTS summaries");
         db_->Execute("CREATE TABLE summaries(level INTEGER NOT NULL, cell INTEGER NOT NULL" + SummaryColumns() +
                      ", PRIMARY KEY(level, cell)) WITHOUT ROWID");
+        RebuildSummaries();
     }
     db_->Execute("PRAGMA user_version=" + std::to_string(kSchemaVersion));
     transaction.Commit();
+}
+
+void THistoryStore::RebuildSummaries() {
+    std::string sql = "SELECT started_ms";
+    for (int i = 0; i < kHistoryFieldCount; ++i) sql += ", " + Stem(i) + "_value";
+    // Polls of impossible times (a crafted file) have no cell; they are drawn nowhere either.
+    sql += " FROM polls WHERE failure IS NULL AND started_ms BETWEEN ?1 AND ?2 ORDER BY started_ms";
+    TSqliteStatement polls(*db_, sql);
+    polls.Bind(1, kEarliestMs);
+    polls.Bind(2, kLatestMs);
+    TSqliteStatement insert(
+        *db_, "INSERT INTO summaries(" + SummaryNames() + ") VALUES(?1, ?2" + [] {
+            std::string places;
+            for (int i = 3; i < 3 + 4 * kHistoryFieldCount; ++i) places += ", ?" + std::to_string(i);
+            return places;
+        }() + ")");
+    // One pass over the polls in time order, one open cell per length.
+    std::array<TCell, kLevelCount> open;
+    auto flush = [&](int level) {
+        if (open[level].Empty) return;
+        insert.Bind(1, kLevels[level]);
+        insert.Bind(2, open[level].Start);
+        for (int i = 0; i < kHistoryFieldCount; ++i) {
+            insert.Bind(3 + 4 * i, open[level].Min[i]);
+            insert.Bind(4 + 4 * i, open[level].Max[i]);
+            if (open[level].Count[i] > 0)
+                insert.Bind(5 + 4 * i, open[level].Sum[i]);
+            else
+                insert.BindNull(5 + 4 * i);
+            insert.Bind(6 + 4 * i, open[level].Count[i]);
+        }
+        insert.Run();
+        open[level] = TCell{};
+    };
+    TCell poll;
+    poll.Empty = false;
+    while (polls.Step()) {
+        poll.Start = polls.Integer(0);
+        for (int i = 0; i < kHistoryFieldCount; ++i) {
+            poll.Min[i] = poll.Max[i] = polls.Number(1 + i);
+            poll.Sum[i] = poll.Min[i].value_or(0);
+            poll.Count[i] = poll.Min[i] ? 1 : 0;
+        }
+        for (int level = 0; level < kLevelCount; ++level) {
+            const int64_t cell = FloorTo(poll.Start, kLevels[level]);
+            if (!open[level].Empty && open[level].Start != cell) flush(level);
+            open[level].Start = cell;
+            open[level].Add(poll);
+        }
+    }
+    polls.Reset();
+    for (int level = 0; level < kLevelCount; ++level) flush(level);
 }
 
 TSqliteStatement& THistoryStore::Statement(const std::string& sql) {
@@ -205,7 +330,7 @@ void THistoryStore::Insert(const TPollOutcome& outcome, const TReadingRecord& re
 
     if (outcome.Succeeded) {
         TSqliteStatement& summary = Statement(UpsertSummarySql());
-        for (int64_t level : {kTenMinutesMs, kHourMs}) {
+        for (int64_t level : kLevels) {
             summary.Bind(1, level);
             summary.Bind(2, FloorTo(outcome.StartedAtMs, level));
             for (int i = 0; i < kHistoryFieldCount; ++i) summary.Bind(3 + i, numbers[i]);
@@ -239,7 +364,7 @@ void THistoryStore::Prune() {
         const int64_t oldestMs = oldest.Integer(0);
         oldest.Reset();
         TSqliteStatement& summaries = Statement("DELETE FROM summaries WHERE level = ?1 AND cell < ?2");
-        for (int64_t level : {kTenMinutesMs, kHourMs}) {
+        for (int64_t level : kLevels) {
             summaries.Bind(1, level);
             summaries.Bind(2, FloorTo(oldestMs, level));
             summaries.Run();
@@ -277,7 +402,9 @@ std::vector<THistoryBucket> THistoryStore::Buckets(const std::vector<int>& field
     toMs = Bounded(toMs);
     if (toMs <= fromMs || columns <= 0 || fields.empty()) return buckets;
     const int64_t width = (toMs - fromMs) / columns;
-    const int64_t level = width >= kHourMs ? kHourMs : width >= kTenMinutesMs ? kTenMinutesMs : 0;
+    int64_t level = 0;
+    for (int64_t length : kLevels)
+        if (width >= length) level = length;
     std::string sql;
     if (level == 0) {
         sql = "SELECT (started_ms - ?1) * ?3 / (?2 - ?1) AS col, min(started_ms)";
@@ -335,23 +462,14 @@ std::vector<THistoryMark> THistoryStore::Marks(int64_t fromMs, int64_t toMs, int
 }
 
 void THistoryStore::ForEachPoll(int64_t fromMs, int64_t toMs, const std::function<void(const THistoryPoll&)>& visit) {
-    std::string sql = "SELECT started_ms, duration_ms, code, failure";
-    for (int i = 0; i < kHistoryFieldCount; ++i) sql += ", " + Stem(i) + ", " + Stem(i) + "_value";
-    sql += " FROM polls WHERE started_ms >= ?1 AND started_ms < ?2 ORDER BY started_ms, id";
-    TSqliteStatement& query = Statement(sql);
+    TSqliteStatement& query = Statement(
+        "SELECT " + PollSelection() + " FROM polls WHERE started_ms >= ?1 AND started_ms < ?2 ORDER BY started_ms, id");
     query.Bind(1, fromMs);
     query.Bind(2, toMs);
     const TScopeExit resetAtEnd([&query] { query.Reset(); });
     THistoryPoll poll;
     while (query.Step()) {
-        poll.StartedAtMs = query.Integer(0);
-        poll.DurationMs = query.Integer(1);
-        poll.Code = static_cast<int32_t>(query.Integer(2));
-        poll.FailureReason = query.Text(3);
-        for (int i = 0; i < kHistoryFieldCount; ++i) {
-            poll.Values[i] = query.Text(4 + 2 * i);
-            poll.Numbers[i] = query.Number(5 + 2 * i);
-        }
+        ReadPoll(query, poll);
         visit(poll);
     }
 }
@@ -368,6 +486,197 @@ std::vector<TAlarmEvent> THistoryStore::Events(int64_t fromMs, int64_t toMs) {
     }
     query.Reset();
     return events;
+}
+
+void THistoryStore::Segments(int64_t fromMs, int64_t toMs, int levels, std::vector<TSegment>& out) {
+    if (fromMs >= toMs) return;
+    for (int level = levels - 1; level >= 0; --level) {
+        const int64_t length = kLevels[level];
+        const int64_t first = FloorTo(fromMs + length - 1, length);
+        const int64_t last = FloorTo(toMs, length);
+        if (first < last) {
+            Segments(fromMs, first, level, out);
+            out.push_back(TSegment{length, first, last});
+            Segments(last, toMs, level, out);
+            return;
+        }
+    }
+    out.push_back(TSegment{0, fromMs, toMs});
+}
+
+std::vector<THistoryStatistics> THistoryStore::Statistics(const std::vector<int>& fields, int64_t fromMs,
+                                                          int64_t toMs) {
+    std::vector<THistoryStatistics> result(fields.size());
+    fromMs = Bounded(fromMs);
+    toMs = Bounded(toMs);
+    if (fields.empty() || toMs <= fromMs) return result;
+    std::string fromPolls, fromCells;
+    for (int field : fields) {
+        const std::string value = Stem(field) + "_value";
+        fromPolls += (fromPolls.empty() ? "SELECT " : ", ") +
+                     ("min(" + value + "), max(" + value + "), sum(" + value + "), count(" + value + ")");
+        const std::string stem = Stem(field);
+        fromCells += (fromCells.empty() ? "SELECT " : ", ") +
+                     ("min(" + stem + "_min), max(" + stem + "_max), sum(" + stem + "_sum), sum(" + stem + "_count)");
+    }
+    fromPolls += " FROM polls WHERE started_ms >= ?1 AND started_ms < ?2";
+    fromCells += " FROM summaries WHERE level = ?3 AND cell >= ?1 AND cell < ?2";
+    std::vector<double> sums(fields.size());
+    std::vector<TSegment> segments;
+    Segments(fromMs, toMs, kLevelCount, segments);
+    for (const TSegment& segment : segments) {
+        TSqliteStatement& query = Statement(segment.Level == 0 ? fromPolls : fromCells);
+        query.Bind(1, segment.FromMs);
+        query.Bind(2, segment.ToMs);
+        if (segment.Level != 0) query.Bind(3, segment.Level);
+        query.Step();
+        for (size_t i = 0; i < fields.size(); ++i) {
+            const int column = 4 * static_cast<int>(i);
+            const int64_t count = query.Integer(column + 3);
+            if (count == 0) continue;
+            THistoryStatistics& into = result[i];
+            const double low = *query.Number(column), high = *query.Number(column + 1);
+            into.Min = into.Min ? std::min(*into.Min, low) : low;
+            into.Max = into.Max ? std::max(*into.Max, high) : high;
+            sums[i] += query.Number(column + 2).value_or(0);
+            into.Count += count;
+        }
+        query.Reset();
+    }
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (result[i].Count == 0) continue;
+        // Rounding can put the mean of equal values a hair outside them.
+        result[i].Mean = std::clamp(sums[i] / static_cast<double>(result[i].Count), *result[i].Min, *result[i].Max);
+    }
+
+    // The newest poll that succeeded usually has every number; the others are looked for
+    // cell by cell, newest first, so a reading that never was a number costs a few cells.
+    TSqliteStatement& newest = Statement("SELECT " + PollSelection() +
+                                         " FROM polls WHERE started_ms >= ?1 AND started_ms < ?2 AND failure IS NULL "
+                                         "ORDER BY started_ms DESC, id DESC LIMIT 1");
+    newest.Bind(1, fromMs);
+    newest.Bind(2, toMs);
+    if (newest.Step()) {
+        THistoryPoll poll;
+        ReadPoll(newest, poll);
+        for (size_t i = 0; i < fields.size(); ++i) {
+            if (!poll.Numbers[fields[i]]) continue;
+            result[i].Last = poll.Numbers[fields[i]];
+            result[i].LastText = poll.Values[fields[i]].value_or("");
+            result[i].LastAtMs = poll.StartedAtMs;
+        }
+    }
+    newest.Reset();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (result[i].Count > 0 && !result[i].Last) LastNumberAt(fields[i], fromMs, toMs, kLevelCount, result[i]);
+    }
+    return result;
+}
+
+std::optional<int64_t> THistoryStore::LastNumberAt(int field, int64_t fromMs, int64_t toMs, int levels,
+                                                   THistoryStatistics& into) {
+    const std::string stem = Stem(field);
+    std::vector<TSegment> segments;
+    Segments(fromMs, toMs, levels, segments);
+    for (auto segment = segments.rbegin(); segment != segments.rend(); ++segment) {
+        if (segment->Level == 0) {
+            TSqliteStatement& query = Statement("SELECT started_ms, " + stem + ", " + stem +
+                                                "_value FROM polls WHERE started_ms >= ?1 AND "
+                                                "started_ms < ?2 AND " +
+                                                stem + "_value IS NOT NULL ORDER BY started_ms DESC, id DESC LIMIT 1");
+            query.Bind(1, segment->FromMs);
+            query.Bind(2, segment->ToMs);
+            std::optional<int64_t> found;
+            if (query.Step()) {
+                found = query.Integer(0);
+                into.LastAtMs = *found;
+                into.LastText = query.Text(1).value_or("");
+                into.Last = query.Number(2);
+            }
+            query.Reset();
+            if (found) return found;
+            continue;
+        }
+        TSqliteStatement& query =
+            Statement("SELECT cell FROM summaries WHERE level = ?3 AND cell >= ?1 AND cell < ?2 AND " + stem +
+                      "_count > 0 ORDER BY cell DESC LIMIT 1");
+        query.Bind(1, segment->FromMs);
+        query.Bind(2, segment->ToMs);
+        query.Bind(3, segment->Level);
+        std::optional<int64_t> cell;
+        if (query.Step()) cell = query.Integer(0);
+        query.Reset();
+        if (!cell) continue;
+        const int finer =
+            static_cast<int>(std::find(std::begin(kLevels), std::end(kLevels), segment->Level) - std::begin(kLevels));
+        if (auto found = LastNumberAt(field, *cell, *cell + segment->Level, finer, into)) return found;
+    }
+    return std::nullopt;
+}
+
+std::optional<THistoryPoll> THistoryStore::Nearest(int64_t atMs, int64_t fromMs, int64_t toMs) {
+    std::optional<THistoryPoll> nearest;
+    atMs = Bounded(atMs);
+    TSqliteStatement& before = Statement("SELECT " + PollSelection() +
+                                         " FROM polls WHERE started_ms >= ?1 AND started_ms <= ?2 "
+                                         "ORDER BY started_ms DESC, id DESC LIMIT 1");
+    TSqliteStatement& after = Statement("SELECT " + PollSelection() +
+                                        " FROM polls WHERE started_ms > ?1 AND started_ms < ?2 "
+                                        "ORDER BY started_ms, id LIMIT 1");
+    before.Bind(1, fromMs);
+    before.Bind(2, atMs);
+    after.Bind(1, atMs);
+    after.Bind(2, toMs);
+    for (TSqliteStatement* query : {&before, &after}) {
+        if (query->Step()) {
+            THistoryPoll poll;
+            ReadPoll(*query, poll);
+            if (!nearest || poll.StartedAtMs - atMs < atMs - nearest->StartedAtMs) nearest = std::move(poll);
+        }
+        query->Reset();
+    }
+    return nearest;
+}
+
+std::vector<THistoryOccurrence> THistoryStore::Occurrences(int64_t fromMs, int64_t toMs, size_t limit) {
+    std::vector<THistoryOccurrence> newestFirst;
+    TSqliteStatement& failures = Statement(
+        "SELECT started_ms, failure FROM polls WHERE failure IS NOT NULL AND started_ms >= ?1 AND started_ms < ?2 "
+        "ORDER BY started_ms DESC, id DESC LIMIT ?3");
+    std::string sql = "SELECT e.at_ms, e.rule, e.started, e.title, p.failure";
+    for (int i = 0; i < kHistoryFieldCount; ++i) sql += ", p." + Stem(i);
+    sql +=
+        " FROM events e JOIN polls p ON p.id = e.poll_id WHERE e.at_ms >= ?1 AND e.at_ms < ?2 "
+        "ORDER BY e.at_ms DESC, e.id DESC LIMIT ?3";
+    TSqliteStatement& events = Statement(sql);
+    for (TSqliteStatement* query : {&failures, &events}) {
+        query->Bind(1, fromMs);
+        query->Bind(2, toMs);
+        query->Bind(3, static_cast<int64_t>(std::min<size_t>(limit, INT64_MAX)));
+        while (query->Step()) {
+            THistoryOccurrence occurrence;
+            occurrence.AtMs = query->Integer(0);
+            if (query == &failures) {
+                occurrence.Title = occurrence.Detail = query->Text(1).value_or("");
+            } else {
+                occurrence.Failure = false;
+                occurrence.Key = query->Text(1).value_or("");
+                occurrence.Started = query->Integer(2) != 0;
+                occurrence.Title = query->Text(3).value_or("");
+                occurrence.Field = HistoryFieldOfKey(occurrence.Key);
+                occurrence.Detail = occurrence.Field >= 0 ? query->Text(5 + occurrence.Field).value_or("")
+                                                          : query->Text(4).value_or("");
+            }
+            newestFirst.push_back(std::move(occurrence));
+        }
+        query->Reset();
+    }
+    // A failure and an event of the same poll: the failure first, as it caused the event.
+    std::stable_sort(newestFirst.begin(), newestFirst.end(), [](const auto& a, const auto& b) {
+        return a.AtMs != b.AtMs ? a.AtMs > b.AtMs : !a.Failure && b.Failure;
+    });
+    if (newestFirst.size() > limit) newestFirst.resize(limit);
+    return {newestFirst.rbegin(), newestFirst.rend()};
 }
 
 }  // namespace quorvane

@@ -26,6 +26,10 @@ constexpr int kHistoryInputField = FirstReadingOf(TReadingGroup::Input);
 // "Temp1", ..., "Input16": the CSV header and the chart's keys.
 std::string HistoryFieldName(int field);
 
+// The field a rule's settings key is about ("Temp2High", "Input16Change"); -1 for none
+// ("UnitSilent").
+int HistoryFieldOfKey(const std::string& key);
+
 // One stored poll. A failed poll keeps no values: what the record still holds then comes
 // from an earlier poll, and plotting it again would draw a reading nobody took.
 struct THistoryPoll {
@@ -52,6 +56,28 @@ struct THistoryMark {
     bool Failure = true;  // else an alarm event
     std::string Title;    // the failure reason, or the event's title
     int32_t Count = 1;
+};
+
+// What the polls of a stretch of time said of one field: the extremes, the mean and the newest
+// number.
+struct THistoryStatistics {
+    int64_t Count = 0;  // polls with a number for it
+    std::optional<double> Min, Max, Mean;
+    std::optional<double> Last;
+    std::string LastText;  // the newest number as the unit sent it
+    int64_t LastAtMs = 0;
+};
+
+// A failed poll or an alarm event, for a list of them.
+struct THistoryOccurrence {
+    int64_t AtMs = 0;
+    bool Failure = true;  // else an alarm event
+    std::string Key;      // the event's rule ("Temp2High"); empty for a failed poll
+    int Field = -1;       // the reading the rule is about, if any
+    bool Started = true;  // the alarm began (else it ended)
+    std::string Title;    // the event's title, or the reason the poll failed
+    // The reading's value at that poll as the unit sent it, or the reason that poll failed.
+    std::string Detail;
 };
 
 // Every poll of the monitor in one SQLite file: written once per poll in its own transaction,
@@ -88,9 +114,9 @@ public:
     std::optional<std::pair<int64_t, int64_t>> Span();
 
     // Per-pixel-column minimum and maximum of `fields` over [fromMs, toMs), `columns` wide.
-    // Columns wider than ten minutes (an hour) read the extremes kept per ten minutes (per
-    // hour) beside the polls, so the cost does not grow with the polls in the range; a poll
-    // then counts in the column where its ten minutes (hour) begin.
+    // Columns at least ten minutes wide read the extremes kept beside the polls per ten
+    // minutes, hour, six hours or day (the longest that fits a column), so the cost does not
+    // grow with the polls in the range; a poll then counts in the column where its cell begins.
     std::vector<THistoryBucket> Buckets(const std::vector<int>& fields, int64_t fromMs, int64_t toMs,
                                         int32_t columns);
     std::vector<THistoryMark> Marks(int64_t fromMs, int64_t toMs, int32_t columns);
@@ -99,14 +125,32 @@ public:
     void ForEachPoll(int64_t fromMs, int64_t toMs, const std::function<void(const THistoryPoll&)>& visit);
     std::vector<TAlarmEvent> Events(int64_t fromMs, int64_t toMs);
 
-    // Layout version this program writes (PRAGMA user_version).
-    static constexpr int32_t kSchemaVersion = 1;
+    // Minimum, mean, maximum and newest number of each of `fields` over [fromMs, toMs), exact,
+    // from whole summary cells where they fit and from the polls at the ragged ends only.
+    std::vector<THistoryStatistics> Statistics(const std::vector<int>& fields, int64_t fromMs, int64_t toMs);
+    // The poll of [fromMs, toMs) nearest in time to `atMs` (the earlier one of two as near).
+    std::optional<THistoryPoll> Nearest(int64_t atMs, int64_t fromMs, int64_t toMs);
+    // The failed polls and alarm events of [fromMs, toMs) in time order; the newest `limit`
+    // of them when there are more.
+    std::vector<THistoryOccurrence> Occurrences(int64_t fromMs, int64_t toMs, size_t limit);
+
+    // Layout version this program writes (PRAGMA user_version). Version 2 keeps sums and counts
+    // beside the extremes and adds six-hour and daily cells.
+    static constexpr int32_t kSchemaVersion = 2;
 
 private:
     TSqliteStatement& Statement(const std::string& sql);
     void Migrate();
     void Insert(const TPollOutcome& outcome, const TReadingRecord& reading, const std::vector<TAlarmEvent>& events);
     void Prune();
+    void RebuildSummaries();
+    struct TSegment {
+        int64_t Level = 0;  // 0: the polls themselves
+        int64_t FromMs = 0, ToMs = 0;
+    };
+    // [fromMs, toMs) as runs of whole cells, coarsest first where they fit, polls at the ends.
+    static void Segments(int64_t fromMs, int64_t toMs, int levels, std::vector<TSegment>& out);
+    std::optional<int64_t> LastNumberAt(int field, int64_t fromMs, int64_t toMs, int levels, THistoryStatistics& into);
 
     TOptions options_;
     std::unique_ptr<TSqliteDatabase> db_;

@@ -75,6 +75,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollUnit) {
     pollWatch_->KeepExitUsable(*menuBar(), *CloseX1);
     platform::RunHandler([this] { FormCreate(); });
     Alarms = std::make_unique<TAlarmMonitor>(*this);
+    HistoryPage->SetLimitsSource([this] { return &Alarms->Evaluator().Rules(); });
     Watching = new TWatchPage(*this);
     freshness_ = std::make_unique<TReadingFreshness>(ValueBoxes, D);
 }
@@ -91,6 +92,7 @@ void TForm1::FormCreate() {
     SettingsSectionName = IniSectionName();
     history_ = std::make_unique<THistoryRecorder>(SettingsSectionName + ".history.sqlite3");
     HistoryPage->SetStoreSource([this] { return history_->Store(); });
+    HistoryPage->SetSettingsFileName(SettingsFileName);
     // The loaded interval takes effect even when it equals the spinner's initial position, so
     // that periodic polling works with the default settings; also when loading fails part way.
     const TScopeExit applyInterval([this] {
@@ -102,6 +104,7 @@ void TForm1::FormCreate() {
 
 void TForm1::FormDestroy() {
     Timer1.SetInterval(0);
+    HistoryPage->SaveWindowSettings();
     SaveSettings();
 }
 

@@ -4,41 +4,51 @@
 
 #include <cstdint>
 #include <functional>
-#include <vector>
+#include <memory>
+#include <string>
 
 #include "history/history_store.h"
+#include "monitor/alarm_rules.h"
 
-class QChart;
-class QChartView;
 class QComboBox;
-class QDateTimeAxis;
 class QLabel;
-class QLineSeries;
 class QPushButton;
-class QScatterSeries;
-class QValueAxis;
 
 namespace quorvane {
 
+class THistoryChart;
+class THistoryWindow;
+
 // The "History" page of the window: the kept polls of a chosen group and time range as a
-// chart, failed polls and alarm events marked on the time axis, and the range as CSV.
+// chart, failed polls and alarm events marked below it, the range as CSV, and the way to the
+// History window, which shows more at once and at any zoom.
 class THistoryPage : public QWidget {
 public:
     enum TGroup { Temperatures, FanSpeeds, Voltages, Inputs };
-    enum TRange { LastHour, LastDay, LastWeek, LastMonth, Everything };
+    enum TRange { Last5Minutes, Last15Minutes, LastHour, LastDay, LastWeek, LastMonth, Everything };
 
     explicit THistoryPage(QWidget* parent = nullptr);
+    ~THistoryPage() override;
 
     // Where the page reads from; the source may answer null while history is not kept.
-    void SetStoreSource(std::function<THistoryStore*()> source) { storeSource_ = std::move(source); }
+    void SetStoreSource(std::function<THistoryStore*()> source);
+    // The alarm rules whose limits the charts draw.
+    void SetLimitsSource(std::function<const TAlarmRules*()> source);
     // The clock the ranges end at (tests fix it); wall-clock milliseconds since 1970 UTC.
     void SetClock(std::function<int64_t()> now) { now_ = std::move(now); }
-    // A poll has been kept: follow it while the page is shown.
+    // The settings file the History window keeps its size, place, groups and range in.
+    void SetSettingsFileName(std::string fileName) { settingsFile_ = std::move(fileName); }
+    // A poll has been kept: follow it while the page (or the window) is shown.
     void PollRecorded();
     // Reads the chosen range again and redraws.
     void Refresh();
     // The chosen range as CSV into the file; false (with a message box) when it cannot be written.
     bool ExportCsv(const QString& fileName);
+    // Opens the History window (or brings it forward).
+    void OpenWindow();
+    // Keeps what the window's settings are now; the program ends.
+    void SaveWindowSettings();
+    THistoryWindow* Window() const { return window_.get(); }
 
     // The time span the chart shows, [from, to) in milliseconds since 1970 UTC.
     int64_t FromMs() const { return fromMs_; }
@@ -46,32 +56,24 @@ public:
 
     QComboBox* GroupChoice = nullptr;
     QComboBox* RangeChoice = nullptr;
+    QPushButton* WindowButton = nullptr;
     QPushButton* ExportButton = nullptr;
-    QChartView* ChartView = nullptr;
+    THistoryChart* Chart = nullptr;
     QLabel* PointerLabel = nullptr;
-    QChart* Chart = nullptr;
-    QDateTimeAxis* TimeAxis = nullptr;
-    QValueAxis* ValueAxis = nullptr;
-    std::vector<QLineSeries*> Lines;  // one per field of the group, in field order
-    QScatterSeries* FailureMarks = nullptr;
-    QScatterSeries* EventMarks = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void BuildSeries();
     void ExportClick();
-    void ShowPointer(const QPointF& position);
-    void ShowMark(const QPointF& point, bool failure);
-    std::vector<int> Fields() const;
 
     std::function<THistoryStore*()> storeSource_;
+    std::function<const TAlarmRules*()> limitsSource_;
     std::function<int64_t()> now_;
+    std::string settingsFile_;
+    std::unique_ptr<THistoryWindow> window_;
     int64_t fromMs_ = 0;
     int64_t toMs_ = 1;
-    std::vector<THistoryMark> marks_;
 };
 
 }  // namespace quorvane

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <random>
 #include <sstream>
@@ -162,9 +163,120 @@ TEST(HistoryStoreTest, KeepsOnlyTheNewestPollsUpToTheBound) {
     EXPECT_EQ(reopened.Span()->first, 70 * 60'000);
     EXPECT_EQ(reopened.Events(0, 70 * 60'000).size(), 0u) << "events leave with their polls";
     // Hourly summaries of the pruned hour are gone too: the first hour starts at poll 60.
-    const auto buckets = reopened.Buckets({kHistoryTempField}, 0, 1000 * 3'600'000LL, 100);
+    const auto buckets = reopened.Buckets({kHistoryTempField}, 0, 100 * 3'600'000LL, 100);
     ASSERT_FALSE(buckets.empty());
     EXPECT_EQ(*buckets[0].Min[0], 61.0);
+}
+
+// Random polls over four days (a few failed, some readings not numbers, one reading a number
+// only in its first hours) against plain sums over many ranges, ragged ends included; then
+// the same file as the previous layout left it, upgraded on opening.
+TEST(HistoryStoreTest, StatisticsMatchBruteForceAlsoAfterAnUpgrade) {
+    testing::TempDir directory;
+    const std::string path = directory.File("h.sqlite3");
+    std::mt19937_64 random(11);
+    struct Sample {
+        int64_t atMs;
+        bool failed;
+        std::array<std::string, kHistoryFieldCount> texts;
+    };
+    std::vector<Sample> samples;
+    const int64_t start = 1'765'000'000'000, day = 86'400'000;
+    {
+        THistoryStore store(path);
+        for (int64_t atMs = start; atMs < start + 4 * day; atMs += 20'000 + static_cast<int64_t>(random() % 200'000)) {
+            TReadingRecord reading = Values(static_cast<double>(random() % 400) / 10);
+            reading.Fan1 = random() % 7 == 0 ? "N/A" : std::to_string(1000 + random() % 3000);
+            reading.Temp3 = atMs < start + day / 8 ? std::to_string(random() % 50) + ".5" : "--";
+            const bool failed = random() % 25 == 0;
+            store.Record(failed ? TPollOutcome{-1, false, "Read Timeout", atMs, 10} : Good(atMs), reading);
+            Sample sample{atMs, failed, {}};
+            for (int i = 0; i < kHistoryFieldCount; ++i) sample.texts[i] = Readings()[i].Of(reading);
+            samples.push_back(sample);
+        }
+    }
+    const std::vector<int> fields = {kHistoryTempField, kHistoryTempField + 2, kHistoryFanField, kHistoryInputField};
+    auto check = [&](THistoryStore& store, int64_t fromMs, int64_t toMs) {
+        const std::vector<THistoryStatistics> stats = store.Statistics(fields, fromMs, toMs);
+        for (size_t f = 0; f < fields.size(); ++f) {
+            THistoryStatistics expected;
+            double sum = 0;
+            for (const Sample& sample : samples) {
+                const auto number = ReadingValue(Readings()[fields[f]], sample.texts[fields[f]]);
+                if (sample.failed || !number || sample.atMs < fromMs || sample.atMs >= toMs) continue;
+                expected.Min = std::min(expected.Min.value_or(*number), *number);
+                expected.Max = std::max(expected.Max.value_or(*number), *number);
+                sum += *number;
+                ++expected.Count;
+                expected.Last = number;
+                expected.LastText = sample.texts[fields[f]];
+                expected.LastAtMs = sample.atMs;
+            }
+            SCOPED_TRACE("field " + std::to_string(fields[f]) + " over " + std::to_string(fromMs - start) + ".." +
+                         std::to_string(toMs - start));
+            ASSERT_EQ(stats[f].Count, expected.Count);
+            EXPECT_EQ(stats[f].Min, expected.Min);
+            EXPECT_EQ(stats[f].Max, expected.Max);
+            if (expected.Count > 0) {
+                EXPECT_NEAR(*stats[f].Mean, sum / static_cast<double>(expected.Count), 1e-6);
+            }
+            EXPECT_EQ(stats[f].Last, expected.Last);
+            EXPECT_EQ(stats[f].LastText, expected.LastText);
+            EXPECT_EQ(stats[f].LastAtMs, expected.LastAtMs);
+        }
+    };
+    auto checkRanges = [&](THistoryStore& store) {
+        check(store, start - day, start + 5 * day);
+        for (int round = 0; round < 40; ++round) {
+            const int64_t a = start - day / 10 + static_cast<int64_t>(random() % static_cast<uint64_t>(4 * day));
+            const int64_t length =
+                static_cast<int64_t>(random() % static_cast<uint64_t>(round % 2 ? day / 2 : 3 * day));
+            check(store, a, a + length);
+        }
+    };
+    {
+        THistoryStore store(path);
+        checkRanges(store);
+    }
+    {
+        // The previous layout: extremes only, per ten minutes and per hour.
+        TSqliteDatabase database(path, false);
+        database.Execute("DROP TABLE summaries");
+        database.Execute(
+            "CREATE TABLE summaries(level INTEGER NOT NULL, cell INTEGER NOT NULL, temp1_min REAL, "
+            "temp1_max REAL, PRIMARY KEY(level, cell)) WITHOUT ROWID");
+        database.Execute("PRAGMA user_version=1");
+    }
+    THistoryStore upgraded(path);
+    checkRanges(upgraded);
+}
+
+TEST(HistoryStoreTest, NearestPollAndTheListOfFailuresAndEvents) {
+    testing::TempDir directory;
+    THistoryStore store(directory.File("h.sqlite3"));
+    store.Record(Good(10'000), Values(1));
+    store.Record(TPollOutcome{-1, false, "Connect timed out.", 20'000, 2000}, Values(2),
+                 {TAlarmEvent{"UnitSilent", true, "Quorvane: unit silent", "x", 20'000}});
+    store.Record(Good(30'000), Values(3), {TAlarmEvent{"Temp2High", true, "Quorvane: Temp 2 above 3", "x", 30'000}});
+
+    EXPECT_EQ(store.Nearest(14'000, 0, 40'000)->StartedAtMs, 10'000);
+    EXPECT_EQ(store.Nearest(15'000, 0, 40'000)->StartedAtMs, 10'000) << "the earlier of two as near";
+    EXPECT_EQ(store.Nearest(16'000, 0, 40'000)->FailureReason, "Connect timed out.");
+    EXPECT_EQ(store.Nearest(99'000, 0, 40'000)->Values[kHistoryTempField + 1], std::to_string(3.0 + 2));
+    EXPECT_FALSE(store.Nearest(14'000, 11'000, 20'000)) << "nothing in the range";
+
+    const std::vector<THistoryOccurrence> all = store.Occurrences(0, 40'000, 10);
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_TRUE(all[0].Failure);
+    EXPECT_EQ(all[0].Detail, "Connect timed out.");
+    EXPECT_EQ(all[1].Key, "UnitSilent");
+    EXPECT_EQ(all[1].Detail, "Connect timed out.") << "a silent unit: why its poll failed";
+    EXPECT_EQ(all[2].Field, kHistoryTempField + 1);
+    EXPECT_EQ(all[2].Detail, std::to_string(3.0 + 2)) << "the reading as sent";
+    const std::vector<THistoryOccurrence> newest = store.Occurrences(0, 40'000, 2);
+    ASSERT_EQ(newest.size(), 2u);
+    EXPECT_EQ(newest[0].Key, "UnitSilent");
+    EXPECT_EQ(HistoryFieldOfKey("Input16Change"), kHistoryInputField + 15);
 }
 
 // A writer killed at an arbitrary moment: every poll it had reported committed is there, and

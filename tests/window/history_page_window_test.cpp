@@ -1,10 +1,7 @@
 #include "window/history_page.h"
 
 #include <QComboBox>
-#include <QDateTimeAxis>
 #include <QLineEdit>
-#include <QLineSeries>
-#include <QScatterSeries>
 #include <QTabWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -15,6 +12,7 @@
 
 #include "history/history_store.h"
 #include "window/form1.h"
+#include "window/history_chart.h"
 #include "monitor/sensor_poll.h"
 #include "window_unit_test.h"
 #include "support/temp_dir.h"
@@ -28,9 +26,9 @@ int64_t NowMs() {
         .count();
 }
 
-double Highest(const QLineSeries* line) {
+double Highest(const THistoryChart& chart) {
     double highest = -1e300;
-    for (const QPointF& point : line->points()) highest = std::max(highest, point.y());
+    for (const auto& column : chart.Lanes().at(0).Series.at(0).Columns) highest = std::max(highest, column.Max);
     return highest;
 }
 
@@ -71,13 +69,14 @@ TEST_F(HistoryPageTest, WindowKeepsEachPollBeforeShowingItAndThePageFollows) {
     form->PageControl1->setCurrentIndex(1);
     QTest::qWait(20);
     THistoryPage& page = *form->HistoryPage;
-    ASSERT_EQ(page.Lines.size(), 3u);
-    EXPECT_EQ(Highest(page.Lines[0]), 32.0) << "the failed poll draws no value";
-    EXPECT_EQ(page.FailureMarks->count(), 1);
+    ASSERT_EQ(page.Chart->Lanes().at(0).Series.size(), 3u);
+    EXPECT_EQ(Highest(*page.Chart), 32.0) << "the failed poll draws no value";
+    ASSERT_EQ(page.Chart->Marks().size(), 1u);
+    EXPECT_TRUE(page.Chart->Marks()[0].Failure);
     form->Timer1Timer();
-    EXPECT_EQ(Highest(page.Lines[0]), 33.0);
+    EXPECT_EQ(Highest(*page.Chart), 33.0);
     form->Timer1Timer();
-    EXPECT_EQ(Highest(page.Lines[0]), 34.0);
+    EXPECT_EQ(Highest(*page.Chart), 34.0);
     form->Timer1.SetEnabled(false);
 }
 
@@ -94,16 +93,20 @@ TEST_F(HistoryPageTest, DrawsSpikesAmongManyPollsAndTheRangeSetsTheAxis) {
     page.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
 
-    EXPECT_EQ(Highest(page.Lines[0]), 85.5);
-    EXPECT_LT(page.Lines[0]->count(), 1000) << "no more than two points per pixel column";
-    EXPECT_EQ(page.TimeAxis->min().toMSecsSinceEpoch(), now + 1 - 3'600'000);
+    EXPECT_EQ(Highest(*page.Chart), 85.5);
+    EXPECT_LT(page.Chart->Lanes()[0].Series[0].Columns.size(), 500u) << "one column per pixel at most";
+    EXPECT_EQ(page.Chart->FromMs(), now + 1 - 3'600'000);
+    // Round value ticks over the data, padded: 21 .. 85.5 on a small chart.
+    const TValueTicks& axis = page.Chart->Lanes()[0].Axis;
+    EXPECT_LE(axis.Low, 21.0);
+    EXPECT_GE(axis.High, 85.5);
     page.RangeChoice->setCurrentIndex(THistoryPage::LastWeek);
-    EXPECT_EQ(page.TimeAxis->min().toMSecsSinceEpoch(), now + 1 - 7 * 86'400'000LL);
-    EXPECT_EQ(Highest(page.Lines[0]), 85.5);
+    EXPECT_EQ(page.Chart->FromMs(), now + 1 - 7 * 86'400'000LL);
+    EXPECT_EQ(Highest(*page.Chart), 85.5);
     page.RangeChoice->setCurrentIndex(THistoryPage::Everything);
-    EXPECT_EQ(page.TimeAxis->min().toMSecsSinceEpoch(), now - 20 * 86'400'000LL);
+    EXPECT_EQ(page.Chart->FromMs(), now - 20 * 86'400'000LL);
     page.GroupChoice->setCurrentIndex(THistoryPage::Inputs);
-    EXPECT_EQ(page.Lines.size(), 16u);
+    EXPECT_EQ(page.Chart->Lanes()[0].Series.size(), 16u);
 }
 
 }  // namespace
