@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -178,6 +179,26 @@ TEST_F(HeaderInfoTest, LongCredentialsFoldTheAuthorizationLineOnlyFrom1026Charac
 // Response: reading
 // ---------------------------------------------------------------------------------------------
 
+// The fields a parse fills, by the header names they come from, so that one comparison shows
+// every field a parse got wrong. A range is "start-end".
+using Fields = std::map<std::string, std::string>;
+
+std::string RangeOf(const TNetEntityHeaderInfo& record) {
+    return std::to_string(record.ContentRangeStart) + "-" + std::to_string(record.ContentRangeEnd);
+}
+
+Fields FieldsOf(const TNetResponseHeaderInfo& response) {
+    return {{"Server", response.Server}, {"Location", response.Location},
+            {"Proxy-Connection", response.ProxyConnection}, {"Connection", response.Connection},
+            {"Pragma", response.Pragma}, {"Content-Type", response.ContentType},
+            {"Content-Range", RangeOf(response)}};
+}
+
+Fields FieldsOf(const TNetRequestHeaderInfo& request) {
+    return {{"Host", request.Host}, {"Accept", request.Accept}, {"User-Agent", request.UserAgent},
+            {"From", request.From}, {"Range", RangeOf(request)}};
+}
+
 struct LengthCase {
     const char* label;
     std::vector<std::string> lines;
@@ -226,26 +247,29 @@ TEST_F(HeaderInfoTest, ResponseFieldsAndRepeatedChallenges) {
                                 "  nonce=\"abc\"", "Proxy-Authenticate: Basic realm=\"proxy\"",
                                 "Connection: close", "Content-Range: bytes 10-20/100", "Pragma: no-cache"});
     response.ReadHeaderFields();
-    EXPECT_EQ(response.Server, "unit/1.0");
-    EXPECT_EQ(response.Location, "/next");
-    EXPECT_EQ(response.ProxyConnection, "close");
-    EXPECT_EQ(response.Connection, "close");
-    EXPECT_EQ(response.Pragma, "no-cache");
-    EXPECT_EQ(response.ContentType, "");
-    EXPECT_EQ(response.ContentRangeStart, 10u);
-    EXPECT_EQ(response.ContentRangeEnd, 20u);
+    EXPECT_EQ(FieldsOf(response), (Fields{{"Server", "unit/1.0"},
+                                          {"Location", "/next"},
+                                          {"Proxy-Connection", "close"},
+                                          {"Connection", "close"},
+                                          {"Pragma", "no-cache"},
+                                          {"Content-Type", ""},
+                                          {"Content-Range", "10-20"}}));
     EXPECT_EQ(LinesOf(response.WWWAuthenticate),
               (Lines{"Basic realm=\"one\"", "Digest realm=\"two\", nonce=\"abc\""}));
     EXPECT_EQ(LinesOf(response.ProxyAuthenticate), (Lines{"Basic realm=\"proxy\""}));
 
-    // A second parse starts the challenge lists afresh.
+    // A second parse starts every field and the challenge lists afresh.
     Fill(response.HeaderLines, {"Content-Type: text/plain"});
     response.ReadHeaderFields();
     EXPECT_EQ(response.WWWAuthenticate.Count(), 0);
     EXPECT_EQ(response.ProxyAuthenticate.Count(), 0);
-    EXPECT_EQ(response.ContentType, "text/plain");
-    EXPECT_EQ(response.Location, "");
-    EXPECT_EQ(response.ContentRangeStart, 0u);
+    EXPECT_EQ(FieldsOf(response), (Fields{{"Server", ""},
+                                          {"Location", ""},
+                                          {"Proxy-Connection", ""},
+                                          {"Connection", ""},
+                                          {"Pragma", ""},
+                                          {"Content-Type", "text/plain"},
+                                          {"Content-Range", "0-0"}}));
 
     response.Clear();
     EXPECT_EQ(response.ContentType, "text/html");
@@ -310,18 +334,13 @@ TEST_F(HeaderInfoTest, RequestRecordReadsReceivedLines) {
     TNetRequestHeaderInfo request;
     Fill(request.HeaderLines, {"Host: h:81", "Accept: a", "User-Agent: u", "Range: bytes=10-20", "From: f"});
     request.ReadHeaderFields();
-    EXPECT_EQ(request.Host, "h:81");
-    EXPECT_EQ(request.Accept, "a");
-    EXPECT_EQ(request.UserAgent, "u");
-    EXPECT_EQ(request.From, "f");
-    EXPECT_EQ(request.ContentRangeStart, 10u);
-    EXPECT_EQ(request.ContentRangeEnd, 20u);
+    EXPECT_EQ(FieldsOf(request),
+              (Fields{{"Host", "h:81"}, {"Accept", "a"}, {"User-Agent", "u"}, {"From", "f"}, {"Range", "10-20"}}));
 
     Fill(request.HeaderLines, {"Range: bytes=x-99999999999 y"});
     request.ReadHeaderFields();
-    EXPECT_EQ(request.ContentRangeStart, 0u);
-    EXPECT_EQ(request.ContentRangeEnd, 0u);
-    EXPECT_EQ(request.Accept, "");
+    EXPECT_EQ(FieldsOf(request),
+              (Fields{{"Host", ""}, {"Accept", ""}, {"User-Agent", ""}, {"From", ""}, {"Range", "0-0"}}));
 }
 
 // ---------------------------------------------------------------------------------------------
