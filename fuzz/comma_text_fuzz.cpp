@@ -6,53 +6,37 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "fuzz_text.h"
 #include "platform/code_page.h"
+#include "support/list_lines.h"
 #include "text/string_list.h"
 
 namespace {
 
-std::vector<std::string> Items(const quorvane::TStringList& list) {
-    std::vector<std::string> items;
-    for (int32_t index = 0; index < list.Count(); ++index) {
-        items.push_back(list.Get(index));
-    }
-    return items;
-}
+using quorvane::testing::LinesOf;
 
 // A lead byte with no trail byte at the end of an item is no character of the code page:
 // whatever follows it in a joined text (the closing quote, the comma) becomes its trail byte,
 // so no joined form of such an item can split back. Only well-formed items are held to the
 // round trip.
-bool EndsInLoneLeadByte(const std::string& item) {
-    size_t index = 0;
-    while (index < item.size()) {
-        const size_t length = quorvane::platform::CharLength(item, index);
-        if (length == 1 && quorvane::platform::IsLeadByte(item[index])) {
-            return true;
-        }
-        index += length;
-    }
-    return false;
-}
-
 void CheckRoundTrips(const std::string& text) {
     quorvane::TStringList split;
     split.SplitCommaText(text);
     bool wellFormed = true;
-    for (const std::string& item : Items(split)) {
+    for (const std::string& item : LinesOf(split)) {
         wellFormed = wellFormed && !EndsInLoneLeadByte(item);
     }
     quorvane::TStringList again;
     again.SplitCommaText(split.JoinCommaText());
     if (wellFormed) {
-        FUZZ_CHECK(Items(again) == Items(split));
+        FUZZ_CHECK(LinesOf(again) == LinesOf(split));
     }
 
     quorvane::TStringList lines;
     lines.SetText(text);
     quorvane::TStringList linesAgain;
     linesAgain.SetText(lines.GetText());
-    FUZZ_CHECK(Items(linesAgain) == Items(lines));
+    FUZZ_CHECK(LinesOf(linesAgain) == LinesOf(lines));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "fuzz_text.h"
 #include "http/net_cookie.h"
 #include "http/net_cookie_manager.h"
 #include "platform/code_page.h"
@@ -34,18 +35,6 @@ bool HasBlankEnd(const std::string& text) {
 //   takes the "; " written after it as the rest of that character, so the items run together;
 // - the path reader removes one double quote at each end, so a path that still starts or ends
 //   with one loses it when read again.
-bool EndsInLoneLeadByte(const std::string& text) {
-    size_t index = 0;
-    while (index < text.size()) {
-        const size_t length = quorvane::platform::CharLength(text, index);
-        if (length == 1 && quorvane::platform::IsLeadByte(text[index])) {
-            return true;
-        }
-        index += length;
-    }
-    return false;
-}
-
 bool Writable(const quorvane::TNetNetscapeCookie& cookie) {
     if (cookie.Value.empty() || HasBlankEnd(cookie.CookieName) || HasBlankEnd(cookie.Value) ||
         HasBlankEnd(cookie.Path) || EndsInLoneLeadByte(cookie.Value) || EndsInLoneLeadByte(cookie.Path)) {

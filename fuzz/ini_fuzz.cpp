@@ -9,19 +9,15 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "fuzz_text.h"
 #include "platform/code_page.h"
+#include "support/list_lines.h"
 #include "text/mem_ini_file.h"
 #include "text/string_list.h"
 
 namespace {
 
-std::vector<std::string> Items(const quorvane::TStrings& list) {
-    std::vector<std::string> items;
-    for (int32_t index = 0; index < list.Count(); ++index) {
-        items.push_back(list.Get(index));
-    }
-    return items;
-}
+using quorvane::testing::LinesOf;
 
 // The store trims blanks (codes 0 to 32) off names and values byte by byte. A lead byte whose
 // trail byte is such a blank is no character of the code page (Shift-JIS trail bytes start at
@@ -29,15 +25,9 @@ std::vector<std::string> Items(const quorvane::TStrings& list) {
 // the written form puts after it ("=" of a key, "]" of a section) and the text cannot read
 // back the same. Only text without such broken pairs is held to the round trip.
 bool HasBlankTrailByte(const std::string& text) {
-    size_t index = 0;
-    while (index < text.size()) {
-        const size_t length = quorvane::platform::CharLength(text, index);
-        if (length == 2 && static_cast<unsigned char>(text[index + 1]) <= 32) {
-            return true;
-        }
-        index += length;
-    }
-    return false;
+    return AnyCharacter(text, [&text](size_t index, size_t length) {
+        return length == 2 && static_cast<unsigned char>(text[index + 1]) <= 32;
+    });
 }
 
 struct Entry {
@@ -131,8 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     quorvane::TStringList writtenAgain;
     second.CollectLines(writtenAgain);
 
-    const std::vector<std::string> firstLines = Items(written);
-    FUZZ_CHECK(Items(writtenAgain) == firstLines);
+    const std::vector<std::string> firstLines = LinesOf(written);
+    FUZZ_CHECK(LinesOf(writtenAgain) == firstLines);
     FUZZ_CHECK(SameEntries(Entries(first, firstLines), Entries(second, firstLines)));
     return 0;
 }

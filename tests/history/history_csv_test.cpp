@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <sstream>
 
 #include "history/history_store.h"
@@ -13,22 +14,26 @@ namespace {
 
 constexpr int kUtf8 = 65001;
 
-TEST(HistoryCsvTest, WritesValuesAsSentWithQuotingAndLocalOffsets) {
+class HistoryCsvTest : public ::testing::Test {
+protected:
+    testing::TempDir directory_;
+    THistoryStore store_{directory_.File("h.sqlite3")};
+    TReadingRecord reading_;
+};
+
+TEST_F(HistoryCsvTest, WritesValuesAsSentWithQuotingAndLocalOffsets) {
     const platform::ScopedCodePage utf8(kUtf8);
-    testing::TempDir directory;
-    THistoryStore store(directory.File("h.sqlite3"));
-    TReadingRecord reading;
-    reading.Volt1 = "12,1";
-    reading.Volt2 = "say \"hi\"";
-    reading.Temp1 = "25.5\xC2\xB0";
-    store.Record(TPollOutcome{200, true, "", 1'765'000'000'250, 12}, reading);
-    store.Record(TPollOutcome{-1, false, "Connection refused (10061)", 1'765'000'060'000, 3}, reading);
-    store.Record(TPollOutcome{200, true, "", 1'765'000'120'000, 12}, reading);  // outside the range
+    reading_.Volt1 = "12,1";
+    reading_.Volt2 = "say \"hi\"";
+    reading_.Temp1 = "25.5\xC2\xB0";
+    store_.Record(TPollOutcome{200, true, "", 1'765'000'000'250, 12}, reading_);
+    store_.Record(TPollOutcome{-1, false, "Connection refused (10061)", 1'765'000'060'000, 3}, reading_);
+    store_.Record(TPollOutcome{200, true, "", 1'765'000'120'000, 12}, reading_);  // outside the range
 
     std::ostringstream out;
     // Two offsets, as across a change to daylight saving time.
     const auto offset = [](int64_t ms) { return ms < 1'765'000'030'000 ? 540 : -150; };
-    EXPECT_EQ(WriteHistoryCsv(store, 1'765'000'000'000, 1'765'000'120'000, out, offset), 2);
+    EXPECT_EQ(WriteHistoryCsv(store_, 1'765'000'000'000, 1'765'000'120'000, out, offset), 2);
 
     // The readings in the Status page's order.
     std::string header = "Time,DurationMs,Code,Failure,Temp1,Temp2,Temp3,Fan1,Fan2,Fan3,Volt1,Volt2,Volt3";
@@ -41,20 +46,13 @@ TEST(HistoryCsvTest, WritesValuesAsSentWithQuotingAndLocalOffsets) {
 
 // The file must open as UTF-8 whatever bytes the unit sent, and a spreadsheet must show every
 // text as text: a value or reason that starts like a formula is not one once it is exported.
-TEST(HistoryCsvTest, UnitTextIsUtf8InTheWindowsCodePageAndNeverAFormula) {
-    testing::TempDir directory;
-    THistoryStore store(directory.File("h.sqlite3"));
-    TReadingRecord reading;
-    reading.Temp1 = "=HYPERLINK(\"http://x\")";
-    reading.Temp2 = "-4.5";
-    reading.Temp3 = "+1";
-    reading.Fan1 = "-2+3";
-    reading.Fan2 = "@SUM(A1)";
-    reading.Fan3 = "\tx";
-    reading.Volt1 = "\r1";
-    reading.Volt2 = "\x82\xA0\xFF";
-    store.Record(TPollOutcome{200, true, "", 0, 1}, reading);
-    store.Record(TPollOutcome{-1, false, "-ERR\xFF", 1000, 1}, reading);
+TEST_F(HistoryCsvTest, UnitTextIsUtf8InTheWindowsCodePageAndNeverAFormula) {
+    // Temp 1 to Volt 2, in the columns' order.
+    const char* const texts[] = {"=HYPERLINK(\"http://x\")", "-4.5", "+1", "-2+3", "@SUM(A1)", "\tx", "\r1",
+                                 "\x82\xA0\xFF"};
+    for (size_t i = 0; i < std::size(texts); ++i) Readings()[i].Of(reading_) = texts[i];
+    store_.Record(TPollOutcome{200, true, "", 0, 1}, reading_);
+    store_.Record(TPollOutcome{-1, false, "-ERR\xFF", 1000, 1}, reading_);
 
     const struct {
         int codePage;
@@ -66,7 +64,7 @@ TEST(HistoryCsvTest, UnitTextIsUtf8InTheWindowsCodePageAndNeverAFormula) {
     for (const auto& page : pages) {
         const platform::ScopedCodePage codePage(page.codePage);
         std::ostringstream out;
-        WriteHistoryCsv(store, 0, 2000, out, [](int64_t) { return 0; });
+        WriteHistoryCsv(store_, 0, 2000, out, [](int64_t) { return 0; });
         const std::string csv = out.str();
         const size_t first = csv.find("\r\n") + 2;
         const size_t second = csv.find("\r\n", first) + 2;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 #include <random>
@@ -39,6 +40,10 @@ protected:
         return manager_.CookieHeaderFor(TNetURI(url), secure);
     }
     int32_t Stored() { return manager_.CookieCollection().Count(); }
+    // Stores the cookies of one answer from the host, in the order of its Set-Cookie lines.
+    void Receive(std::initializer_list<const char*> setCookies, const std::string& host = "h.example") {
+        for (const char* text : setCookies) manager_.AddServerCookie(text, host);
+    }
 
     platform::ScopedTimeZone zone_{540};
     LocalDateTime start_{2026, 12, 7, 10, 0, 0, 0};
@@ -54,10 +59,7 @@ TEST_F(CookieManagerTest, CookieSetByOneAnswerIsSentWithTheNext) {
 }
 
 TEST_F(CookieManagerTest, PathRules) {
-    manager_.AddServerCookie("nopath=1", "h.example");
-    manager_.AddServerCookie("doc=2; path=/Set.cmd", "h.example");
-    manager_.AddServerCookie("Upper=3; path=/A/", "h.example");
-    manager_.AddServerCookie("empty=; path=/", "h.example");
+    Receive({"nopath=1", "doc=2; path=/Set.cmd", "Upper=3; path=/A/", "empty=; path=/"});
     EXPECT_EQ(Stored(), 4);
     // No path, a path naming the document, a path of other case, an empty value: never sent.
     EXPECT_EQ(HeaderFor("http://h.example/Set.cmd"), "");
@@ -66,18 +68,14 @@ TEST_F(CookieManagerTest, PathRules) {
 }
 
 TEST_F(CookieManagerTest, LongestPathComesFirst) {
-    manager_.AddServerCookie("root=1; path=/", "h.example");
-    manager_.AddServerCookie("deep=3; path=/x/y/", "h.example");
-    manager_.AddServerCookie("mid=2; path=/x/", "h.example");
-    manager_.AddServerCookie("other=4; path=/z/", "h.example");
+    Receive({"root=1; path=/", "deep=3; path=/x/y/", "mid=2; path=/x/", "other=4; path=/z/"});
     EXPECT_EQ(HeaderFor("http://h.example/x/y/page.cgi?k=1"), "deep=3; mid=2; root=1");
     EXPECT_EQ(HeaderFor("http://h.example/x/"), "mid=2; root=1");
     EXPECT_EQ(HeaderFor("http://h.example/"), "root=1");
 }
 
 TEST_F(CookieManagerTest, SameDomainAndNameReplacesWhateverThePath) {
-    manager_.AddServerCookie("ID=1; path=/a/", "h.example");
-    manager_.AddServerCookie("id=2; path=/", "h.example");
+    Receive({"ID=1; path=/a/", "id=2; path=/"});
     EXPECT_EQ(Stored(), 1);
     EXPECT_EQ(HeaderFor("http://h.example/a/"), "id=2");
     // Another domain keeps its own cookie of the same name.
@@ -115,18 +113,17 @@ TEST_F(CookieManagerTest, DomainMustBeTheHostOrAParentDomainOfIt) {
 }
 
 TEST_F(CookieManagerTest, SecureCookiesOnlyOverSecureConnections) {
-    manager_.AddServerCookie("s=1; path=/; Secure", "h.example");
-    manager_.AddServerCookie("p=2; path=/", "h.example");
+    Receive({"s=1; path=/; Secure", "p=2; path=/"});
     EXPECT_EQ(HeaderFor("http://h.example/"), "p=2");
     EXPECT_EQ(Sorted(HeaderFor("https://h.example/", true)), "p=2; s=1");
 }
 
 TEST_F(CookieManagerTest, ExpiredCookiesAreDroppedWhenAHeaderIsBuilt) {
-    manager_.AddServerCookie("past=1; path=/; expires=Mon, 07 Dec 2026 00:59:59 GMT", "h.example");
-    manager_.AddServerCookie("soon=2; path=/; max-age=60", "h.example");
-    manager_.AddServerCookie("later=3; path=/; expires=Mon, 07-Dec-26 02:00:00 GMT", "h.example");
-    manager_.AddServerCookie("forever=4; path=/", "h.example");
-    manager_.AddServerCookie("bad=5; path=/; expires=someday", "h.example");
+    Receive({"past=1; path=/; expires=Mon, 07 Dec 2026 00:59:59 GMT",
+             "soon=2; path=/; max-age=60",
+             "later=3; path=/; expires=Mon, 07-Dec-26 02:00:00 GMT",
+             "forever=4; path=/",
+             "bad=5; path=/; expires=someday"});
     EXPECT_EQ(Stored(), 5);
     EXPECT_EQ(Sorted(HeaderFor("http://h.example/")), "forever=4; later=3; soon=2");
     EXPECT_EQ(Stored(), 3);
@@ -138,8 +135,8 @@ TEST_F(CookieManagerTest, ExpiredCookiesAreDroppedWhenAHeaderIsBuilt) {
 }
 
 TEST_F(CookieManagerTest, ReplacementTakesOverTheNewLifetime) {
-    manager_.AddServerCookie("a=1; path=/; expires=Mon, 07 Dec 2026 02:00:00 GMT", "h.example");
-    manager_.AddServerCookie("a=2; path=/; expires=Mon, 07 Dec 2027 02:00:00 GMT", "h.example");
+    Receive({"a=1; path=/; expires=Mon, 07 Dec 2026 02:00:00 GMT",
+             "a=2; path=/; expires=Mon, 07 Dec 2027 02:00:00 GMT"});
     ASSERT_EQ(Stored(), 1);
     EXPECT_EQ(manager_.CookieCollection().Items(0)->Expires, "Mon, 07 Dec 2027 02:00:00 GMT");
     platform::ScopedClock muchLater(LocalDateTime{2027, 1, 1, 0, 0, 0, 0});
@@ -151,8 +148,7 @@ TEST_F(CookieManagerTest, ReplacementTakesOverTheNewLifetime) {
 }
 
 TEST_F(CookieManagerTest, ReplacementWithAnEmptyValueKeepsNameAndPath) {
-    manager_.AddServerCookie("sid=abc; path=/", "h.example");
-    manager_.AddServerCookie("sid=; path=/", "h.example");
+    Receive({"sid=abc; path=/", "sid=; path=/"});
     ASSERT_EQ(Stored(), 1);
     const auto* cookie = manager_.CookieCollection().Items(0);
     EXPECT_EQ(cookie->CookieName, "sid");

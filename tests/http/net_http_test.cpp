@@ -1,5 +1,6 @@
 #include "http/net_http.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -14,6 +15,8 @@
 namespace quorvane {
 namespace {
 
+using ::testing::Property;
+using ::testing::Throws;
 using testing::MemoryIOHandler;
 using testing::ScriptedPeer;
 using testing::ScriptedServer;
@@ -51,6 +54,18 @@ ScriptedServer::Script Repeat(const std::string& answer, int limit = 50) {
             if (peer.ReceiveUntil().empty()) return;
             if (!peer.Send(answer)) return;
         }
+    };
+}
+
+// Answers the requests of one connection with the answers in turn, then waits for the client
+// to hang up.
+ScriptedServer::Script AnswerInTurn(std::vector<std::string> answers) {
+    return [answers = std::move(answers)](ScriptedPeer& peer) {
+        for (const std::string& answer : answers) {
+            peer.ReceiveUntil();
+            peer.Send(answer);
+        }
+        peer.WaitForClose(2000ms);
     };
 }
 
@@ -182,23 +197,15 @@ TEST(ResponseSplitTest, SilentPeerRunsIntoTheReadLimitOnStatusLineAndBody) {
 TEST(ResponseSplitTest, FailedReceiveRaisesTheSocketError) {
     MemoryExchange exchange("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", 8);
     exchange.io.FailReceive(2, 10060);
-    try {
-        exchange.client.Get(kUrl);
-        FAIL() << "a failed receive must fail the request";
-    } catch (const ENetSocketError& e) {
-        EXPECT_EQ(e.LastError(), 10060);
-    }
+    EXPECT_THAT([&] { exchange.client.Get(kUrl); },
+                Throws<ENetSocketError>(Property(&ENetSocketError::LastError, 10060)));
 }
 
 TEST(ResponseSplitTest, FailedSendOfTheHeadRaisesAndSendsNothingLater) {
     MemoryExchange exchange(Ok("x") + Ok("y"));
     exchange.io.FailSend(1, 10054);
-    try {
-        exchange.client.Get(kUrl);
-        FAIL() << "a failed send must fail the request";
-    } catch (const ENetSocketError& e) {
-        EXPECT_EQ(e.LastError(), 10054);
-    }
+    EXPECT_THAT([&] { exchange.client.Get(kUrl); },
+                Throws<ENetSocketError>(Property(&ENetSocketError::LastError, 10054)));
     EXPECT_FALSE(exchange.client.IsOpen()) << "a reset peer is dropped";
     // The half-sent head is not left in a cache to precede the next request's head.
     EXPECT_EQ(exchange.client.WriteCache(), nullptr);
@@ -607,13 +614,8 @@ TEST(EvaluationTest, RedirectChainEndsAfterFifteenRequestsWithoutAnException) {
 }
 
 TEST(EvaluationTest, RedirectHookDecidesAndCanRewriteTheTarget) {
-    ScriptedServer server({[](ScriptedPeer& peer) {
-        peer.ReceiveUntil();
-        peer.Send("HTTP/1.1 301 Moved\r\nLocation: /old\r\nContent-Length: 0\r\n\r\n");
-        peer.ReceiveUntil();
-        peer.Send(Ok("arrived"));
-        peer.WaitForClose(2000ms);
-    }});
+    ScriptedServer server(
+        {AnswerInTurn({"HTTP/1.1 301 Moved\r\nLocation: /old\r\nContent-Length: 0\r\n\r\n", Ok("arrived")})});
     TNetHTTP client;
     client.SetReadTimeout(2000);
     client.HandleRedirects = true;
@@ -632,14 +634,8 @@ TEST(EvaluationTest, RedirectHookDecidesAndCanRewriteTheTarget) {
 }
 
 TEST(EvaluationTest, CookieOfOneAnswerGoesWithTheNextRequestOfThatClientOnly) {
-    ScriptedServer server({[](ScriptedPeer& peer) {
-                               peer.ReceiveUntil();
-                               peer.Send(Ok("1", "Set-Cookie: session=abc; path=/\r\n"));
-                               peer.ReceiveUntil();
-                               peer.Send(Ok("2"));
-                               peer.WaitForClose(2000ms);
-                           },
-                           Repeat(Ok("3"), 1)});
+    ScriptedServer server(
+        {AnswerInTurn({Ok("1", "Set-Cookie: session=abc; path=/\r\n"), Ok("2")}), Repeat(Ok("3"), 1)});
     {
         TNetHTTP client;
         client.SetReadTimeout(2000);
@@ -679,13 +675,7 @@ TEST(EvaluationTest, UnreadableCookiePortListOrContentRangeFailsAsANetworkErrorA
 }
 
 TEST(EvaluationTest, ProtocolExceptionKeepsAKeepAliveConnectionUsable) {
-    ScriptedServer server({[](ScriptedPeer& peer) {
-        peer.ReceiveUntil();
-        peer.Send("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnope");
-        peer.ReceiveUntil();
-        peer.Send(Ok("fine"));
-        peer.WaitForClose(2000ms);
-    }});
+    ScriptedServer server({AnswerInTurn({"HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnope", Ok("fine")})});
     TNetHTTP client;
     client.SetReadTimeout(2000);
     EXPECT_THROW(client.Get(ServerUrl(server)), ENetHTTPProtocolException);

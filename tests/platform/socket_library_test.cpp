@@ -178,6 +178,14 @@ protected:
         open_.push_back(server);
     }
 
+    // A set that holds the one socket, as select takes it.
+    static api::TFdSet SetOf(TSocket s) {
+        api::TFdSet set{};
+        set.fd_count = 1;
+        set.fd_array[0] = s;
+        return set;
+    }
+
     std::vector<TSocket> open_;
 };
 
@@ -290,9 +298,7 @@ TEST_F(SocketLibraryTest, CloseFromAnotherThreadWakesABlockedSelect) {
     TSocket client, server;
     ConnectedPair(client, server);
     EXPECT_TRUE(CloseWakes(client, [client] {
-        api::TFdSet set{};
-        set.fd_count = 1;
-        set.fd_array[0] = client;
+        api::TFdSet set = SetOf(client);
         return Lib().select(0, &set, nullptr, nullptr, nullptr);
     })) << "the select did not wait";
 }
@@ -358,18 +364,13 @@ TEST_F(SocketLibraryTest, SelectWorksForDescriptorNumbersAboveTheSetSize) {
     }
     TSocket client, server;
     ConnectedPair(client, server);
-    api::TFdSet set{};
-    set.fd_count = 1;
-    set.fd_array[0] = server;
+    api::TFdSet set = SetOf(server);
     api::TTimeVal zero{0, 0};
     EXPECT_EQ(Lib().select(0, &set, nullptr, nullptr, &zero), 0);
     EXPECT_EQ(set.fd_count, 0u);
     ASSERT_EQ(Lib().send(client, "a", 1, 0), 1);
-    set.fd_count = 1;
-    set.fd_array[0] = server;
-    api::TFdSet writable{};
-    writable.fd_count = 1;
-    writable.fd_array[0] = client;
+    set = SetOf(server);
+    api::TFdSet writable = SetOf(client);
     api::TTimeVal second{1, 0};
     EXPECT_EQ(Lib().select(0, &set, &writable, nullptr, &second), 2);
     ASSERT_EQ(set.fd_count, 1u);
@@ -395,9 +396,7 @@ TEST_F(SocketLibraryTest, SelectRejectsOversizedAndUnknownSets) {
 TEST_F(SocketLibraryTest, SelectTimeLimitHoldsMicroseconds) {
     TSocket client, server;
     ConnectedPair(client, server);
-    api::TFdSet set{};
-    set.fd_count = 1;
-    set.fd_array[0] = server;
+    api::TFdSet set = SetOf(server);
     api::TTimeVal limit{0, 300000};
     const auto start = Clock::now();
     EXPECT_EQ(Lib().select(0, &set, nullptr, nullptr, &limit), 0);

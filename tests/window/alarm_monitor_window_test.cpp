@@ -134,11 +134,20 @@ protected:
 
 using Keys = std::vector<std::string>;
 
-TEST_F(AlarmWindowTest, NotifiesOncePerCrossingAndWhenTheUnitFallsSilent) {
-    testing::PrivateSessionBus bus;
-    ASSERT_FALSE(bus.Address().empty()) << bus.Error();
-    NotificationRecorder recorder(bus.Address());
-    ASSERT_TRUE(recorder.Registered());
+// The window on a private session bus with the notification stand-in already listening there.
+class AlarmNotificationTest : public AlarmWindowTest {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(bus_.Address().empty()) << bus_.Error();
+        recorder_ = std::make_unique<NotificationRecorder>(bus_.Address());
+        ASSERT_TRUE(recorder_->Registered());
+    }
+
+    testing::PrivateSessionBus bus_;
+    std::unique_ptr<NotificationRecorder> recorder_;
+};
+
+TEST_F(AlarmNotificationTest, NotifiesOncePerCrossingAndWhenTheUnitFallsSilent) {
     testing::WriteFile(SettingsFile(), "[Alarms]\r\nTemp2High=45\r\nUnitSilentEnabled=1\r\nUnitSilentPolls=3\r\n\r\n");
     auto form = MakeForm();
 
@@ -157,8 +166,8 @@ TEST_F(AlarmWindowTest, NotifiesOncePerCrossingAndWhenTheUnitFallsSilent) {
     EXPECT_EQ(RunPoll(*form, {"", false}), Keys{});
     EXPECT_EQ(RunPoll(*form, {"44"}), Keys{"UnitSilent ended"});
 
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.Notices().size(), size_t{4}, 5000);
-    const std::vector<NotificationRecorder::Notice>& notices = recorder.Notices();
+    QTRY_COMPARE_WITH_TIMEOUT(recorder_->Notices().size(), size_t{4}, 5000);
+    const std::vector<NotificationRecorder::Notice>& notices = recorder_->Notices();
     EXPECT_EQ(notices[0].title, QStringLiteral("Quorvane: Temp 2 above 45 °C"));
     EXPECT_EQ(notices[0].urgency, 2);
     EXPECT_TRUE(notices[0].body.contains(QStringLiteral("45.5 °C"))) << notices[0].body.toStdString();
@@ -202,40 +211,32 @@ TEST_F(AlarmWindowTest, WithoutANotificationServiceTheWindowSaysSoOnceAndStillSh
 
 // Alarms that start in one poll are told in one notification that names each with its value;
 // their ends likewise, in the place of the start's.
-TEST_F(AlarmWindowTest, AlarmsOfOnePollMakeOneNotificationAndTheirEndReplacesIt) {
-    testing::PrivateSessionBus bus;
-    ASSERT_FALSE(bus.Address().empty()) << bus.Error();
-    NotificationRecorder recorder(bus.Address());
-    ASSERT_TRUE(recorder.Registered());
+TEST_F(AlarmNotificationTest, AlarmsOfOnePollMakeOneNotificationAndTheirEndReplacesIt) {
     testing::WriteFile(SettingsFile(), "[Alarms]\r\nTemp1High=40\r\nTemp2High=45\r\nFan1Low=1000\r\n\r\n");
     auto form = MakeForm();
     EXPECT_EQ(RunPoll(*form, {"44"}), Keys{});
     EXPECT_EQ(RunPoll(*form, {"46", true, "41", "900"}).size(), 3u);
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.Notices().size(), size_t{1}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(recorder_->Notices().size(), size_t{1}, 5000);
     QTest::qWait(100);  // the id of the start arrives with its answer
     EXPECT_EQ(RunPoll(*form, {"40", true, "30", "2000"}).size(), 3u);
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.Notices().size(), size_t{2}, 5000);
-    const NotificationRecorder::Notice& start = recorder.Notices()[0];
+    QTRY_COMPARE_WITH_TIMEOUT(recorder_->Notices().size(), size_t{2}, 5000);
+    const NotificationRecorder::Notice& start = recorder_->Notices()[0];
     EXPECT_EQ(start.title, QStringLiteral("Quorvane: 3 alarms"));
     for (const char* line : {"Temp 1 above 40 °C: Temp 1 is 41 °C\n", "Temp 2 above 45 °C: Temp 2 is 46 °C\n",
                              "Fan 1 below 1000 rpm: Fan 1 is 900 rpm\n", ", unit 127.0.0.1"}) {
         EXPECT_TRUE(start.body.contains(QString::fromUtf8(line))) << line << " in " << start.body.toStdString();
     }
     EXPECT_EQ(start.urgency, 2);
-    const NotificationRecorder::Notice& end = recorder.Notices()[1];
+    const NotificationRecorder::Notice& end = recorder_->Notices()[1];
     EXPECT_EQ(end.title, QStringLiteral("Quorvane: 3 alarms ended"));
     EXPECT_EQ(end.replacesId, 1u) << "the service gave the start the id 1";
     QTest::qWait(100);
-    EXPECT_EQ(recorder.Notices().size(), 2u);
+    EXPECT_EQ(recorder_->Notices().size(), 2u);
 }
 
 // Text from the unit is data: a reason phrase that looks like markup reaches the notification
 // body (whose service reads markup) and the tray's tooltip escaped, so it shows as written.
-TEST_F(AlarmWindowTest, MarkupFromTheUnitIsShownAsWrittenInNotificationAndTooltip) {
-    testing::PrivateSessionBus bus;
-    ASSERT_FALSE(bus.Address().empty()) << bus.Error();
-    NotificationRecorder recorder(bus.Address());
-    ASSERT_TRUE(recorder.Registered());
+TEST_F(AlarmNotificationTest, MarkupFromTheUnitIsShownAsWrittenInNotificationAndTooltip) {
     TAlarmTray::SetPresenceForTests(true);
     testing::WriteFile(SettingsFile(), "[Alarms]\r\nUnitSilentEnabled=1\r\nUnitSilentPolls=1\r\n\r\n");
     auto form = std::make_unique<TForm1>();
@@ -249,8 +250,8 @@ TEST_F(AlarmWindowTest, MarkupFromTheUnitIsShownAsWrittenInNotificationAndToolti
     form->SpeedButton1->click();
     ASSERT_EQ(ErrorCount, 1);
 
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.Notices().size(), size_t{1}, 5000);
-    const QString body = recorder.Notices()[0].body;
+    QTRY_COMPARE_WITH_TIMEOUT(recorder_->Notices().size(), size_t{1}, 5000);
+    const QString body = recorder_->Notices()[0].body;
     EXPECT_TRUE(body.contains(QStringLiteral("(The unit answered 500 &lt;b&gt;x&lt;/b&gt; &amp;amp;)"))) << body.toStdString();
     TAlarmTray& tray = *form->Alarms->Tray();
     EXPECT_EQ(tray.State(), TAlarmTray::TState::NoAnswer);

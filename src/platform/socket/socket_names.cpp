@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -215,48 +216,49 @@ TProtoEnt* PublishProtocol(const protoent& found) {
     return &tProtoEnt;
 }
 
+// Runs one of the C library's reentrant look-ups (getservbyname_r and its kin) with a buffer of
+// its own and publishes the entry it finds while that buffer, which the entry points into,
+// still lives; nothing found is WSANO_DATA.
+template <typename Entry, typename Published, typename LookUp>
+Published* LookUpAndPublish(Published* (*publish)(const Entry&), LookUp lookUp) {
+    Entry found{};
+    Entry* result = nullptr;
+    std::vector<char> buffer(4096);
+    if (lookUp(&found, buffer.data(), buffer.size(), &result) != 0 || result == nullptr)
+        return Fail(kWsaNoData), nullptr;
+    return publish(found);
+}
+
 }  // namespace
 
 TServEnt* GetServByName(const char* name, const char* protocol) {
     if (!Started()) return nullptr;
     if (name == nullptr) return Fail(kWsaEFault), nullptr;
-    servent found{};
-    servent* result = nullptr;
-    std::vector<char> buffer(4096);
-    if (::getservbyname_r(name, protocol, &found, buffer.data(), buffer.size(), &result) != 0 || result == nullptr)
-        return Fail(kWsaNoData), nullptr;
-    return PublishService(found);
+    return LookUpAndPublish(PublishService, [&](servent* found, char* buffer, size_t size, servent** result) {
+        return ::getservbyname_r(name, protocol, found, buffer, size, result);
+    });
 }
 
 TServEnt* GetServByPort(int port, const char* protocol) {
     if (!Started()) return nullptr;
-    servent found{};
-    servent* result = nullptr;
-    std::vector<char> buffer(4096);
-    if (::getservbyport_r(port, protocol, &found, buffer.data(), buffer.size(), &result) != 0 || result == nullptr)
-        return Fail(kWsaNoData), nullptr;
-    return PublishService(found);
+    return LookUpAndPublish(PublishService, [&](servent* found, char* buffer, size_t size, servent** result) {
+        return ::getservbyport_r(port, protocol, found, buffer, size, result);
+    });
 }
 
 TProtoEnt* GetProtoByName(const char* name) {
     if (!Started()) return nullptr;
     if (name == nullptr) return Fail(kWsaEFault), nullptr;
-    protoent found{};
-    protoent* result = nullptr;
-    std::vector<char> buffer(4096);
-    if (::getprotobyname_r(name, &found, buffer.data(), buffer.size(), &result) != 0 || result == nullptr)
-        return Fail(kWsaNoData), nullptr;
-    return PublishProtocol(found);
+    return LookUpAndPublish(PublishProtocol, [&](protoent* found, char* buffer, size_t size, protoent** result) {
+        return ::getprotobyname_r(name, found, buffer, size, result);
+    });
 }
 
 TProtoEnt* GetProtoByNumber(int number) {
     if (!Started()) return nullptr;
-    protoent found{};
-    protoent* result = nullptr;
-    std::vector<char> buffer(4096);
-    if (::getprotobynumber_r(number, &found, buffer.data(), buffer.size(), &result) != 0 || result == nullptr)
-        return Fail(kWsaNoData), nullptr;
-    return PublishProtocol(found);
+    return LookUpAndPublish(PublishProtocol, [&](protoent* found, char* buffer, size_t size, protoent** result) {
+        return ::getprotobynumber_r(number, found, buffer, size, result);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -276,21 +278,22 @@ char* InetNtoa(TInAddr address) {
     return tAddressText;
 }
 
-// Network byte order is big-endian; the host may be either.
-unsigned short SwapShort(unsigned short value) {
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    return __builtin_bswap16(value);
-#else
-    return value;
-#endif
+namespace {
+
+// Network byte order is big-endian; the host may be either. Swapping is its own inverse, so
+// this turns either order into the other.
+template <typename Unsigned>
+Unsigned SwapForNetwork(Unsigned value) {
+    static_assert(sizeof(Unsigned) == 2 || sizeof(Unsigned) == 4);
+    if constexpr (std::endian::native == std::endian::big) return value;
+    else if constexpr (sizeof(Unsigned) == 2) return __builtin_bswap16(value);
+    else return __builtin_bswap32(value);
 }
 
-unsigned int SwapLong(unsigned int value) {
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    return __builtin_bswap32(value);
-#else
-    return value;
-#endif
-}
+}  // namespace
+
+unsigned short SwapShort(unsigned short value) { return SwapForNetwork(value); }
+
+unsigned int SwapLong(unsigned int value) { return SwapForNetwork(value); }
 
 }  // namespace quorvane::platform::sockcore

@@ -33,16 +33,22 @@ bool MemoryIOHandler::WaitReadable(int32_t) {
         throw quorvane::ENetConnClosedGracefully("Connection Closed Gracefully.");
     }
     // A pending failure is "readable" too: the receive reports it.
-    return Pending() > 0 || closeAtEnd_ || receiveCalls_ + 1 == failReceiveAt_;
+    return Pending() > 0 || closeAtEnd_ || receiveCalls_ + 1 == receiveFailure_.at;
 }
 
-int32_t MemoryIOHandler::ReceiveSome(void* buffer, int32_t length) {
+bool MemoryIOHandler::CountCall(int& calls, const ScriptedFailure& failure) {
     if (!Active()) {
         throw quorvane::ENetClosedSocket("Disconnected.");
     }
-    ++receiveCalls_;
-    if (receiveCalls_ == failReceiveAt_) {
-        lastError_ = failReceiveCode_;
+    if (++calls != failure.at) {
+        return false;
+    }
+    lastError_ = failure.code;
+    return true;
+}
+
+int32_t MemoryIOHandler::ReceiveSome(void* buffer, int32_t length) {
+    if (CountCall(receiveCalls_, receiveFailure_)) {
         return -1;
     }
     size_t count = std::min(Pending(), static_cast<size_t>(std::max<int32_t>(length, 0)));
@@ -55,12 +61,7 @@ int32_t MemoryIOHandler::ReceiveSome(void* buffer, int32_t length) {
 }
 
 int32_t MemoryIOHandler::SendSome(const void* buffer, int32_t length) {
-    if (!Active()) {
-        throw quorvane::ENetClosedSocket("Disconnected.");
-    }
-    ++sendAttempts_;
-    if (sendAttempts_ == failSendAt_) {
-        lastError_ = failSendCode_;
+    if (CountCall(sendAttempts_, sendFailure_)) {
         return -1;
     }
     size_t count = static_cast<size_t>(std::max<int32_t>(length, 0));

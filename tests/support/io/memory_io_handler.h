@@ -30,8 +30,8 @@ public:
     // true (default): after the script the peer closes; false: it stays silent.
     void SetCloseAtEnd(bool closeAtEnd) { closeAtEnd_ = closeAtEnd; }
     // The n-th receive / send returns -1 and LastSocketError() gives code.
-    void FailReceive(int n, int32_t code) { failReceiveAt_ = n; failReceiveCode_ = code; }
-    void FailSend(int n, int32_t code) { failSendAt_ = n; failSendCode_ = code; }
+    void FailReceive(int n, int32_t code) { receiveFailure_ = {n, code}; }
+    void FailSend(int n, int32_t code) { sendFailure_ = {n, code}; }
 
     // Every byte accepted by SendSome, in order, and the number of SendSome calls that
     // accepted bytes.
@@ -56,15 +56,22 @@ public:
     int32_t LastSocketError() override { return lastError_; }
 
 private:
+    // The call of one kind that is to fail: the n-th (1-based; 0: none), and its error code.
+    struct ScriptedFailure {
+        int at = 0;
+        int32_t code = 0;
+    };
+    // Counts a receive or send on the open handler; true when it is the one to fail, with its
+    // code left as the last socket error.
+    bool CountCall(int& calls, const ScriptedFailure& failure);
+
     std::string incoming_;
     size_t delivered_ = 0;
     size_t pieceSize_;
     size_t sendPieceSize_ = 0;
     bool closeAtEnd_ = true;
-    int failReceiveAt_ = 0;
-    int32_t failReceiveCode_ = 0;
-    int failSendAt_ = 0;
-    int32_t failSendCode_ = 0;
+    ScriptedFailure receiveFailure_;
+    ScriptedFailure sendFailure_;
     int32_t lastError_ = 0;
     std::string sent_;
     int sendCalls_ = 0;
