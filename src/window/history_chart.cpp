@@ -29,6 +29,7 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <limits>
 
 #include "platform/gui/gui_text.h"
 
@@ -200,86 +201,58 @@ std::vector<QList<QPointF>> LineRuns(const std::vector<THistoryChart::TColumn>& 
     return runs;
 }
 
-// An input's steps in its lane `index` (0 at the bottom) as a line: it holds its state until
-// the next poll, a column that saw both states shows both, and only changes cost points.
-std::vector<QList<QPointF>> StepRuns(const std::vector<THistoryChart::TColumn>& columns, int64_t gap, double index,
-                                     int64_t toMs) {
-    const double off = index + 0.15, on = index + 0.8;
-    const std::vector<bool> breaks = Breaks(columns, gap);
-    std::vector<QList<QPointF>> runs;
-    double state = off;
-    int64_t previousAt = 0;
-    auto hold = [&](int64_t untilMs) {
-        // Until the next poll, or for a usual step at the end of a stretch.
-        if (!runs.empty()) runs.back().append(QPointF(static_cast<double>(untilMs), state));
-    };
-    for (size_t i = 0; i < columns.size(); ++i) {
-        const THistoryChart::TColumn& column = columns[i];
-        const auto x = static_cast<double>(column.AtMs);
-        const double low = column.Min >= 0.5 ? on : off, high = column.Max >= 0.5 ? on : off;
-        if (runs.empty() || breaks[i]) {
-            hold(previousAt + gap / 4);
-            runs.emplace_back();
-            runs.back() << QPointF(x, low);
-            if (high != low) runs.back() << QPointF(x, high);
-            state = high;
-        } else if (low != high || low != state) {
-            const double next = low != high ? (state == on ? off : on) : low;
-            runs.back() << QPointF(x, state) << QPointF(x, next);
-            state = next;
-        }
-        previousAt = column.AtMs;
-    }
-    hold(std::min(toMs, previousAt + gap / 4));
-    return runs;
-}
-
-// The same steps as a band between an upper edge that is "on" where a column saw the input on
-// and a lower edge that is "off" where a column saw it off: a state held is a line, columns
-// that saw both states are filled from off to on. The edges cost points only where they
-// change, so an input that toggles within every column is a few points however long.
+// An input's steps in its lane `index` (0 at the bottom), two ways. It holds its state until
+// the next poll, a column that saw both states shows both, and only changes cost points. As a
+// line, such a column goes from the state before to the other one; as a band, between an upper
+// edge that is "on" where a column saw the input on and a lower edge that is "off" where it saw
+// it off, columns that saw both states are filled from off to on, so an input that toggles
+// within every column is a few points however long.
 struct TBand {
     QList<QPointF> Upper, Lower;
 };
+struct TSteps {
+    std::vector<QList<QPointF>> Lines;
+    std::vector<TBand> Bands;
+};
 
-std::vector<TBand> StepBands(const std::vector<THistoryChart::TColumn>& columns, int64_t gap, double index,
-                             int64_t toMs) {
+TSteps Steps(const std::vector<THistoryChart::TColumn>& columns, int64_t gap, double index, int64_t toMs) {
     const double off = index + 0.15, on = index + 0.8;
     const std::vector<bool> breaks = Breaks(columns, gap);
-    std::vector<TBand> bands;
-    double upper = off, lower = off;
+    TSteps steps;
+    double state = off, upper = off, lower = off;
     int64_t previousAt = 0;
     auto hold = [&](int64_t untilMs) {
         // Until the next poll, or for a usual step at the end of a stretch.
-        if (bands.empty()) return;
+        if (steps.Lines.empty()) return;
         const auto x = static_cast<double>(untilMs);
-        bands.back().Upper.append(QPointF(x, upper));
-        bands.back().Lower.append(QPointF(x, lower));
+        steps.Lines.back() << QPointF(x, state);
+        steps.Bands.back().Upper << QPointF(x, upper);
+        steps.Bands.back().Lower << QPointF(x, lower);
     };
-    auto step = [](QList<QPointF>& edge, double x, double& level, double next) {
+    auto step = [](QList<QPointF>& points, double x, double& level, double next) {
         if (next == level) return;
-        edge << QPointF(x, level) << QPointF(x, next);
+        points << QPointF(x, level) << QPointF(x, next);
         level = next;
     };
     for (size_t i = 0; i < columns.size(); ++i) {
-        const THistoryChart::TColumn& column = columns[i];
-        const auto x = static_cast<double>(column.AtMs);
-        const double high = column.Max >= 0.5 ? on : off, low = column.Min >= 0.5 ? on : off;
-        if (bands.empty() || breaks[i]) {
+        const auto x = static_cast<double>(columns[i].AtMs);
+        const double low = columns[i].Min >= 0.5 ? on : off, high = columns[i].Max >= 0.5 ? on : off;
+        if (steps.Lines.empty() || breaks[i]) {
             hold(previousAt + gap / 4);
-            bands.emplace_back();
-            bands.back().Upper << QPointF(x, high);
-            bands.back().Lower << QPointF(x, low);
-            upper = high;
+            steps.Lines.push_back({QPointF(x, low)});
+            if (high != low) steps.Lines.back() << QPointF(x, high);
+            steps.Bands.push_back({{QPointF(x, high)}, {QPointF(x, low)}});
+            state = upper = high;
             lower = low;
         } else {
-            step(bands.back().Upper, x, upper, high);
-            step(bands.back().Lower, x, lower, low);
+            step(steps.Lines.back(), x, state, low != high ? (state == on ? off : on) : low);
+            step(steps.Bands.back().Upper, x, upper, high);
+            step(steps.Bands.back().Lower, x, lower, low);
         }
-        previousAt = column.AtMs;
+        previousAt = columns[i].AtMs;
     }
     hold(std::min(toMs, previousAt + gap / 4));
-    return bands;
+    return steps;
 }
 
 // The chart announces itself as a chart; its description carries the range and statistics.
@@ -1036,15 +1009,14 @@ void THistoryChart::PresentLane(const TLane& lane) {
             // A line or a band, whichever costs fewer points (a band's count more: it is filled).
             std::vector<TBand> bands;
             if (drawn) {
-                runs = StepRuns(series.Columns, BreakGap(series), static_cast<double>(index), toMs_);
-                bands = StepBands(series.Columns, BreakGap(series), static_cast<double>(index), toMs_);
+                TSteps steps = Steps(series.Columns, BreakGap(series), static_cast<double>(index), toMs_);
                 qsizetype linePoints = 0, bandPoints = 0;
-                for (const QList<QPointF>& run : runs) linePoints += run.size();
-                for (const TBand& band : bands) bandPoints += band.Upper.size() + band.Lower.size();
+                for (const QList<QPointF>& run : steps.Lines) linePoints += run.size();
+                for (const TBand& band : steps.Bands) bandPoints += band.Upper.size() + band.Lower.size();
                 if (2 * bandPoints < linePoints)
-                    runs.clear();
+                    bands = std::move(steps.Bands);
                 else
-                    bands.clear();
+                    runs = std::move(steps.Lines);
             }
             std::vector<QAreaSeries*>& pool = items.Bands[index];
             while (pool.size() < bands.size()) {
@@ -1143,33 +1115,62 @@ void THistoryChart::PresentTimeline() {
     const double from = static_cast<double>(fromMs_) - (plotLeft_ + 2) * msPerPixel;
     const double to = static_cast<double>(toMs_) + (width() + 2 - plotRight_) * msPerPixel;
     const QLocale locale = QLocale::system();
-    TTicks ticks;
-    QStringList seen;
+    std::vector<QStringList> labels;
     for (const TTimeTick& tick : timeTicks_.Ticks) {
         const QDateTime time = QDateTime::fromMSecsSinceEpoch(tick.AtMs);
-        QString label;
+        QStringList& lines = labels.emplace_back();
         switch (timeTicks_.Unit) {
             case TTimeUnit::Second:
             case TTimeUnit::Minute:
             case TTimeUnit::Hour:
-                label = locale.toString(time.time(), TimeFormat(timeTicks_.Unit == TTimeUnit::Second)).toHtmlEscaped();
-                if (tick.NewDay) label += QStringLiteral("<br>") + DateText(time).toHtmlEscaped();
+                lines << locale.toString(time.time(), TimeFormat(timeTicks_.Unit == TTimeUnit::Second));
+                if (tick.NewDay) lines << DateText(time);
                 break;
             case TTimeUnit::Day:
-                label = DateText(time).toHtmlEscaped();
+                lines << DateText(time);
                 break;
             case TTimeUnit::Month:
-                label = locale.toString(time.date(), QStringLiteral("MMM yyyy")).toHtmlEscaped();
+                lines << locale.toString(time.date(), QStringLiteral("MMM yyyy"));
                 break;
             case TTimeUnit::Year:
-                label = QString::number(time.date().year());
+                lines << QString::number(time.date().year());
                 break;
         }
+    }
+    const QFontMetricsF metrics(font());
+    std::vector<double> half;  // half the width of each label
+    for (const QStringList& lines : labels) {
+        double widest = 0;
+        for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
+        half.push_back(widest / 2);
+    }
+    // A label is centred on its tick. One that would reach past either end of the chart gets
+    // no-break spaces on that side, which move its text inside, as far as its neighbours leave
+    // room: the axis leaves out a label that touches the one before.
+    constexpr double kApart = 10;
+    const double space = metrics.horizontalAdvance(QChar(0xA0));
+    TTicks ticks;
+    QStringList seen;
+    for (size_t i = 0; i < labels.size(); ++i) {
+        const double x = XOf(timeTicks_.Ticks[i].AtMs);
+        double room = std::numeric_limits<double>::max();
+        if (i > 0) room = std::min(room, x - half[i] - (XOf(timeTicks_.Ticks[i - 1].AtMs) + half[i - 1]) - kApart);
+        if (i + 1 < labels.size())
+            room = std::min(room, XOf(timeTicks_.Ticks[i + 1].AtMs) - half[i + 1] - (x + half[i]) - kApart);
+        room = std::max(room, 0.0);
+        const double left = std::min(std::max(x + half[i] + 2 - width(), 0.0), room);
+        const double right = std::min(std::max(2 - (x - half[i]), 0.0), room);
+        const QString after(static_cast<qsizetype>(std::ceil(2 * left / space)), QChar(0xA0));
+        const QString before(static_cast<qsizetype>(std::ceil(2 * right / space)), QChar(0xA0));
+        // The axis takes its labels for markup: ours are escaped, and centred line by line.
+        QStringList lines;
+        for (const QString& line : labels[i]) lines << before + line.toHtmlEscaped() + after;
+        QString label = QStringLiteral("<div align=\"center\">") + lines.join(QStringLiteral("<br>"));
         // An axis keeps one category per name: the same time on another day gets an invisible
         // difference.
         while (seen.contains(label)) label += QChar(0x200B);
         seen << label;
-        ticks.emplace_back(static_cast<double>(tick.AtMs), label);
+        ticks.emplace_back(static_cast<double>(timeTicks_.Ticks[i].AtMs), label);
     }
     SetTicks(timelineAxis_, from, to, ticks);
     // Counted in rows of marks up from the bottom of the strip.
