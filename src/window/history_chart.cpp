@@ -141,8 +141,10 @@ using TTicks = std::vector<std::pair<double, QString>>;
 void SetTicks(QCategoryAxis* axis, double low, double high, const TTicks& ticks) {
     const QStringList labels = axis->categoriesLabels();
     bool same = axis->min() == low && axis->max() == high && labels.size() == static_cast<qsizetype>(ticks.size());
-    for (size_t i = 0; same && i < ticks.size(); ++i)
-        same = labels[static_cast<qsizetype>(i)] == ticks[i].second && axis->endValue(ticks[i].second) == ticks[i].first;
+    for (size_t i = 0; same && i < ticks.size(); ++i) {
+        const QString& label = ticks[i].second;
+        same = labels[static_cast<qsizetype>(i)] == label && axis->endValue(label) == ticks[i].first;
+    }
     if (same) return;  // an axis given the same ticks again would still lay itself out again
     for (const QString& label : labels) axis->remove(label);
     axis->setRange(low, high);

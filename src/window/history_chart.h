@@ -161,10 +161,10 @@ private:
     // shown so that switching groups creates nothing. All of them belong to the scene.
     struct TLaneItems {
         QChart* Chart = nullptr;
-        QValueAxis* Time = nullptr;    // the time scale
-        QValueAxis* Values = nullptr;      // round values, or for the inputs
-        QCategoryAxis* Numbers = nullptr;  // their numbers
-        QGraphicsRectItem* Mask = nullptr;
+        QValueAxis* Time = nullptr;         // the scale only: the time grid is the timeline's
+        QValueAxis* Values = nullptr;       // round values, or for the inputs Numbers:
+        QCategoryAxis* Numbers = nullptr;   // the inputs' numbers
+        QGraphicsRectItem* Mask = nullptr;  // keeps the time grid off the header
         // Per series, one line (or for an input one band) per stretch of polls: a stretch
         // without polls breaks the line.
         std::vector<std::vector<QLineSeries*>> Lines;
