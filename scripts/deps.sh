@@ -1,6 +1,6 @@
 # Sourced by the set-up scripts: installs the Debian packages the build needs, once.
 QUORVANE_PACKAGES=(cmake ninja-build g++ qt6-base-dev xvfb xauth fonts-ipafont-gothic imagemagick
-  libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libqt6opengl6-dev locales)
+  libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev qt6-charts-dev libqt6opengl6-dev locales)
 
 quorvane_install_packages() {
   local missing=() package

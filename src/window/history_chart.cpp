@@ -2,12 +2,26 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
+#include <QAreaSeries>
+#include <QCategoryAxis>
+#include <QChart>
 #include <QDateTime>
+#include <QGraphicsLayout>
+#include <QGraphicsRectItem>
+#include <QGraphicsSceneMouseEvent>
+#include <QGraphicsSimpleTextItem>
+#include <QImage>
 #include <QKeyEvent>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScatterSeries>
 #include <QTimer>
+#include <QValueAxis>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -15,6 +29,7 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <limits>
 
 #include "platform/gui/gui_text.h"
 
@@ -34,6 +49,7 @@ const THistoryGroupInfo kGroups[kHistoryGroupCount] = {
 };
 
 constexpr double kMarkSize = 10;  // failed polls and alarm events: big enough to hit
+const QColor kFailureColour(220, 0, 0), kAlarmColour(255, 140, 0);
 constexpr double kMarkRow = 13;
 constexpr double kLaneGap = 8;
 constexpr double kPanShare = 0.1;
@@ -96,6 +112,151 @@ void DrawLabel(QPainter& painter, const QRectF& box, Qt::Alignment alignment, co
     painter.drawText(QPointF(x, baseline), text);
 }
 
+// A chart that draws only what it is given: no background, no animation, no margins, its
+// legend off until a lane wants one. The scene owns it.
+QChart* NewChart(QGraphicsScene& scene) {
+    auto* chart = new QChart();
+    chart->setMargins(QMargins(0, 0, 0, 0));
+    chart->setBackgroundRoundness(0);
+    chart->setBackgroundVisible(false);
+    chart->setPlotAreaBackgroundVisible(false);
+    chart->setDropShadowEnabled(false);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->legend()->setVisible(false);
+    scene.addItem(chart);
+    return chart;
+}
+
+// An axis whose ticks and labels stand exactly where history_axes puts them.
+QCategoryAxis* NewAxis(QChart* chart, Qt::Alignment side) {
+    auto* axis = new QCategoryAxis();
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    axis->setTruncateLabels(false);
+    chart->addAxis(axis, side);
+    return axis;
+}
+
+using TTicks = std::vector<std::pair<double, QString>>;
+
+void SetTicks(QCategoryAxis* axis, double low, double high, const TTicks& ticks) {
+    const QStringList labels = axis->categoriesLabels();
+    bool same = axis->min() == low && axis->max() == high && labels.size() == static_cast<qsizetype>(ticks.size());
+    for (size_t i = 0; same && i < ticks.size(); ++i) {
+        const QString& label = ticks[i].second;
+        same = labels[static_cast<qsizetype>(i)] == label && axis->endValue(label) == ticks[i].first;
+    }
+    if (same) return;  // an axis given the same ticks again would still lay itself out again
+    for (const QString& label : labels) axis->remove(label);
+    axis->setRange(low, high);
+    // A category ends at its tick; the first starts where the axis does, which has its own line.
+    axis->setStartValue(low);
+    for (const auto& [value, label] : ticks) axis->append(label, value);
+    axis->setRange(low, high);
+}
+
+// Lines are broken at the widest stretches without polls, as many as a series has lines.
+constexpr size_t kMaxRuns = 64;
+
+std::vector<bool> Breaks(const std::vector<THistoryChart::TColumn>& columns, int64_t gap) {
+    std::vector<std::pair<int64_t, size_t>> wide;
+    for (size_t i = 1; i < columns.size(); ++i) {
+        const int64_t distance = columns[i].AtMs - columns[i - 1].AtMs;
+        if (distance > gap) wide.emplace_back(distance, i);
+    }
+    if (wide.size() >= kMaxRuns) {
+        std::nth_element(wide.begin(), wide.begin() + (kMaxRuns - 1), wide.end(), std::greater<>());
+        wide.resize(kMaxRuns - 1);
+    }
+    std::vector<bool> breaks(columns.size(), false);
+    for (const auto& [distance, at] : wide) breaks[at] = true;
+    return breaks;
+}
+
+// A reading's lines: per column its lowest and then its highest value, so that a spike of a
+// single poll among thousands still shows; a level that holds is one stretch, not a point per
+// column.
+std::vector<QList<QPointF>> LineRuns(const std::vector<THistoryChart::TColumn>& columns, int64_t gap,
+                                     double msPerPixel) {
+    const std::vector<bool> breaks = Breaks(columns, gap);
+    std::vector<QList<QPointF>> runs;
+    auto finish = [&] {
+        // A lone poll is a dot of a pixel.
+        if (!runs.empty() && runs.back().size() == 1) runs.back().append(runs.back().front() + QPointF(msPerPixel, 0));
+    };
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (runs.empty() || breaks[i]) {
+            finish();
+            runs.emplace_back();
+            runs.back().reserve(static_cast<qsizetype>(2 * (columns.size() - i)));
+        }
+        QList<QPointF>& points = runs.back();
+        const auto x = static_cast<double>(columns[i].AtMs);
+        for (const double y : {columns[i].Min, columns[i].Max}) {
+            const qsizetype n = points.size();
+            if (n >= 2 && points[n - 1].y() == y && points[n - 2].y() == y)
+                points[n - 1].setX(x);
+            else if (n == 0 || points[n - 1] != QPointF(x, y))
+                points.append(QPointF(x, y));
+        }
+    }
+    finish();
+    return runs;
+}
+
+// An input's steps in its lane `index` (0 at the bottom), two ways. It holds its state until
+// the next poll, a column that saw both states shows both, and only changes cost points. As a
+// line, such a column goes from the state before to the other one; as a band, between an upper
+// edge that is "on" where a column saw the input on and a lower edge that is "off" where it saw
+// it off, columns that saw both states are filled from off to on, so an input that toggles
+// within every column is a few points however long.
+struct TBand {
+    QList<QPointF> Upper, Lower;
+};
+struct TSteps {
+    std::vector<QList<QPointF>> Lines;
+    std::vector<TBand> Bands;
+};
+
+TSteps Steps(const std::vector<THistoryChart::TColumn>& columns, int64_t gap, double index, int64_t toMs) {
+    const double off = index + 0.15, on = index + 0.8;
+    const std::vector<bool> breaks = Breaks(columns, gap);
+    TSteps steps;
+    double state = off, upper = off, lower = off;
+    int64_t previousAt = 0;
+    auto hold = [&](int64_t untilMs) {
+        // Until the next poll, or for a usual step at the end of a stretch.
+        if (steps.Lines.empty()) return;
+        const auto x = static_cast<double>(untilMs);
+        steps.Lines.back() << QPointF(x, state);
+        steps.Bands.back().Upper << QPointF(x, upper);
+        steps.Bands.back().Lower << QPointF(x, lower);
+    };
+    auto step = [](QList<QPointF>& points, double x, double& level, double next) {
+        if (next == level) return;
+        points << QPointF(x, level) << QPointF(x, next);
+        level = next;
+    };
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const auto x = static_cast<double>(columns[i].AtMs);
+        const double low = columns[i].Min >= 0.5 ? on : off, high = columns[i].Max >= 0.5 ? on : off;
+        if (steps.Lines.empty() || breaks[i]) {
+            hold(previousAt + gap / 4);
+            steps.Lines.push_back({QPointF(x, low)});
+            if (high != low) steps.Lines.back() << QPointF(x, high);
+            steps.Bands.push_back({{QPointF(x, high)}, {QPointF(x, low)}});
+            state = upper = high;
+            lower = low;
+        } else {
+            step(steps.Lines.back(), x, state, low != high ? (state == on ? off : on) : low);
+            step(steps.Bands.back().Upper, x, upper, high);
+            step(steps.Bands.back().Lower, x, lower, low);
+        }
+        previousAt = columns[i].AtMs;
+    }
+    hold(std::min(toMs, previousAt + gap / 4));
+    return steps;
+}
+
 // The chart announces itself as a chart; its description carries the range and statistics.
 class TChartAccessible : public QAccessibleWidget {
 public:
@@ -137,6 +298,23 @@ THistoryChart::THistoryChart(QWidget* parent) : QWidget(parent), hidden_(kHistor
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    scene_.setItemIndexMethod(QGraphicsScene::NoIndex);
+    timeline_ = NewChart(scene_);
+    timelineAxis_ = NewAxis(timeline_, Qt::AlignBottom);
+    markRowsAxis_ = new QValueAxis();
+    timeline_->addAxis(markRowsAxis_, Qt::AlignLeft);
+    markRowsAxis_->setVisible(false);
+    failureMarks_ = new QScatterSeries();
+    failureMarks_->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+    alarmMarks_ = new QScatterSeries();
+    alarmMarks_->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+    timelineBase_ = new QLineSeries();  // the line under the marks
+    for (QXYSeries* series : std::initializer_list<QXYSeries*>{timelineBase_, failureMarks_, alarmMarks_}) {
+        timeline_->addSeries(series);
+        series->attachAxis(timelineAxis_);
+        series->attachAxis(markRowsAxis_);
+    }
+    StyleTimeline();
     SetGroups({THistoryGroup::Temperatures});
 }
 
@@ -334,7 +512,7 @@ void THistoryChart::Load() {
         }
         return metrics.horizontalAdvance(text) + 16;
     });
-    dirty_ = true;
+    Present();
     hoveredMark_ = nullptr;
     UpdateReadout();
     ScheduleStatistics();
@@ -494,28 +672,35 @@ QString THistoryChart::LaneTitle(const TLane& lane) {
            (unit.isEmpty() ? QString() : QStringLiteral(" (") + unit + QLatin1Char(')'));
 }
 
-std::vector<std::pair<QRectF, int>> THistoryChart::Keys(const TLane& lane) const {
-    std::vector<std::pair<QRectF, int>> keys;
-    if (HistoryGroupInfo(lane.Group).Steps) return keys;  // sixteen keys would not fit: the lanes are numbered
-    QFont bold = font();
-    bold.setBold(true);
-    const QFontMetricsF metrics(font());
-    double x = lane.Header.left() + QFontMetricsF(bold).horizontalAdvance(LaneTitle(lane)) + 16;
-    for (const TSeries& series : lane.Series) {
-        const double width = 14 + metrics.horizontalAdvance(HistorySeriesLabel(series.Field)) + 4;
-        keys.emplace_back(QRectF(x, lane.Header.top(), width, lane.Header.height()), series.Field);
-        x += width + 8;
+bool THistoryChart::OverKey(const QPointF& point) const {
+    for (const TLane& lane : lanes_) {
+        const std::unique_ptr<TLaneItems>& items = laneItems_[static_cast<size_t>(lane.Group)];
+        if (lane.Header.contains(point) && items && items->Chart->legend()->isVisible() &&
+            items->Chart->legend()->sceneBoundingRect().contains(point))
+            return true;
     }
-    return keys;
+    return false;
 }
 
-std::optional<int> THistoryChart::KeyAt(const QPointF& point) const {
-    for (const TLane& lane : lanes_) {
-        if (!lane.Header.contains(point)) continue;
-        for (const auto& [box, field] : Keys(lane))
-            if (box.contains(point)) return field;
+bool THistoryChart::ClickKey(const QPointF& point) {
+    if (!OverKey(point)) return false;
+    // The click goes to the legend in the scene, whose key under it says which series it is.
+    keyClicked_.reset();
+    for (const QEvent::Type type : {QEvent::GraphicsSceneMousePress, QEvent::GraphicsSceneMouseRelease}) {
+        QGraphicsSceneMouseEvent click(type);
+        click.setScenePos(point);
+        click.setScreenPos(mapToGlobal(point.toPoint()));
+        click.setButtonDownScenePos(Qt::LeftButton, point);
+        click.setButtonDownScreenPos(Qt::LeftButton, click.screenPos());
+        click.setButton(Qt::LeftButton);
+        click.setButtons(type == QEvent::GraphicsSceneMousePress ? Qt::LeftButton : Qt::NoButton);
+        QApplication::sendEvent(&scene_, &click);
     }
-    return std::nullopt;
+    const std::optional<int> field = std::exchange(keyClicked_, std::nullopt);
+    if (!field) return false;
+    SetSeriesVisible(*field, !SeriesVisible(*field));
+    if (OnSeriesToggled) OnSeriesToggled(*field, SeriesVisible(*field));
+    return true;
 }
 
 int64_t THistoryChart::BreakGap(const TSeries& series) const {
@@ -535,15 +720,28 @@ int64_t THistoryChart::BreakGap(const TSeries& series) const {
 
 void THistoryChart::paintEvent(QPaintEvent*) {
     const qreal ratio = devicePixelRatioF();
+    if (ratio != marksRatio_) {
+        StyleTimeline();  // on a screen of another pixel ratio: marks as sharp as there
+        dirty_ = true;
+    }
     if (dirty_ || cache_.size() != size() * ratio) {
         if (cache_.size() != size() * ratio) {
             cache_ = QPixmap(size() * ratio);
             cache_.setDevicePixelRatio(ratio);
         }
         cache_.fill(palette().color(QPalette::Base));
+        // The charts lay out their axes when asked to; a step is drawn at once, not a turn of
+        // the event loop later.
+        for (const std::unique_ptr<TLaneItems>& items : laneItems_)
+            if (items && items->Chart->isVisible()) items->Chart->layout()->activate();
+        timeline_->layout()->activate();
         QPainter chart(&cache_);
-        chart.setFont(font());
-        PaintChart(chart);
+        scene_.render(&chart, QRectF(rect()), QRectF(rect()));
+        if (!problem_.isEmpty()) {
+            chart.setPen(palette().color(QPalette::Text));
+            chart.drawText(QRectF(rect()).adjusted(plotLeft_, 0, 0, -marksStrip_.height()), Qt::AlignCenter,
+                           problem_);
+        }
         dirty_ = false;
     }
     QPainter painter(this);
@@ -570,234 +768,428 @@ void THistoryChart::paintEvent(QPaintEvent*) {
     }
 }
 
-void THistoryChart::PaintChart(QPainter& painter) {
-    const QColor text = palette().color(QPalette::Text);
-    if (!problem_.isEmpty()) {
-        painter.setPen(text);
-        painter.drawText(QRectF(rect()).adjusted(plotLeft_, 0, 0, -marksStrip_.height()), Qt::AlignCenter, problem_);
-    }
-    // Time grid across every lane, then the lanes, the marks and the time labels.
-    QColor grid = text;
-    grid.setAlpha(35);
-    painter.setPen(QPen(grid, 1));
-    for (const TTimeTick& tick : timeTicks_.Ticks) {
-        const double x = std::round(XOf(tick.AtMs)) + 0.5;
-        for (const TLane& lane : lanes_) painter.drawLine(QPointF(x, lane.Plot.top()), QPointF(x, lane.Plot.bottom()));
-    }
-    for (const TLane& lane : lanes_) PaintLane(painter, lane);
-    PaintMarks(painter);
-    PaintTimeAxis(painter);
-}
-
-void THistoryChart::PaintLane(QPainter& painter, const TLane& lane) {
-    const THistoryGroupInfo& info = HistoryGroupInfo(lane.Group);
-    const QColor text = palette().color(QPalette::Text);
-    const QFontMetricsF metrics(painter.font());
-    QColor axisColour = text;
-    axisColour.setAlpha(110);
-    QColor grid = text;
-    grid.setAlpha(35);
-    const QRectF& plot = lane.Plot;
-
-    // Header: the group with its unit, then a key per series (a click shows or hides it).
-    painter.setPen(text);
-    QFont bold = font();
-    bold.setBold(true);
-    painter.setFont(bold);
-    DrawLabel(painter, lane.Header.adjusted(0, 0, 0, -2), Qt::AlignLeft, LaneTitle(lane));
-    for (const auto& [box, field] : Keys(lane)) {
-        const TSeries* series = nullptr;
-        for (const TSeries& candidate : lane.Series)
-            if (candidate.Field == field) series = &candidate;
-        const QRectF swatch(box.left(), box.center().y() - 4, 10, 8);
-        QFont keyFont = font();
-        keyFont.setStrikeOut(!series->Visible);
-        painter.setFont(keyFont);
-        if (series->Visible) {
-            painter.fillRect(swatch, series->Colour);
-        } else {
-            painter.setPen(series->Colour);
-            painter.drawRect(swatch);
-        }
-        painter.setPen(series->Visible ? text : axisColour);
-        DrawLabel(painter, box.adjusted(14, 0, 0, -2), Qt::AlignLeft, HistorySeriesLabel(field));
-    }
-    painter.setFont(font());
-
-    painter.setPen(QPen(axisColour, 1));
-    painter.drawLine(QPointF(plot.left() - 0.5, plot.top()), QPointF(plot.left() - 0.5, plot.bottom()));
-    painter.save();
+THistoryChart::TLaneItems& THistoryChart::LaneItems(THistoryGroup group) {
+    std::unique_ptr<TLaneItems>& slot = laneItems_[static_cast<size_t>(group)];
+    if (slot) return *slot;
+    slot = std::make_unique<TLaneItems>();
+    TLaneItems& items = *slot;
+    const THistoryGroupInfo& info = HistoryGroupInfo(group);
+    items.Chart = NewChart(scene_);
+    // The time grid is the axis's below, drawn behind the lanes; a lane's own time axis only
+    // scales it.
+    items.Time = new QValueAxis();
+    items.Chart->addAxis(items.Time, Qt::AlignBottom);
+    items.Time->setVisible(false);
     if (info.Steps) {
-        // Sixteen on/off lanes, input 1 at the bottom; a column that saw both states shows both.
-        const double laneHeight = plot.height() / static_cast<double>(lane.Series.size());
-        const int labelEvery = laneHeight >= metrics.height() ? 1 : laneHeight * 2 >= metrics.height() ? 2 : 4;
-        for (size_t i = 0; i < lane.Series.size(); ++i) {
-            const double base = plot.bottom() - static_cast<double>(i) * laneHeight;
-            const double off = base - laneHeight * 0.15, on = base - laneHeight * 0.8;
-            if (i % static_cast<size_t>(labelEvery) == 0) {
-                painter.setPen(text);
-                DrawLabel(painter, QRectF(0, base - laneHeight, plot.left() - 6, laneHeight), Qt::AlignRight,
-                          QString::number(i + 1));
-            }
-            const TSeries& series = lane.Series[i];
-            if (!series.Visible) continue;
-            painter.setClipRect(plot);
-            painter.setPen(QPen(series.Colour, 1));
-            const int64_t gap = BreakGap(series);
-            QPolygonF steps;
-            double previous = off;
-            int64_t previousAt = 0;
-            auto hold = [&](int64_t untilMs) {
-                // An input keeps its state until the next poll, or for a usual step at the end.
-                if (!steps.isEmpty()) steps << QPointF(XOf(untilMs), previous);
-            };
-            for (const TColumn& column : series.Columns) {
-                if (!steps.isEmpty() && column.AtMs - previousAt > gap) {
-                    hold(previousAt + gap / 4);
-                    painter.drawPolyline(steps);
-                    steps.clear();
-                }
-                hold(column.AtMs);
-                const double x = XOf(column.AtMs);
-                const double low = column.Min >= 0.5 ? on : off, high = column.Max >= 0.5 ? on : off;
-                steps << QPointF(x, low);
-                if (high != low) steps << QPointF(x, high);
-                previous = high;
-                previousAt = column.AtMs;
-            }
-            hold(std::min(toMs_, previousAt + gap / 4));
-            painter.drawPolyline(steps);
-            painter.setClipping(false);
-        }
-        painter.restore();
-        return;
+        items.Numbers = NewAxis(items.Chart, Qt::AlignLeft);
+        items.Values = items.Numbers;
+    } else {
+        // Round values at steps from the low end, exactly as history_axes chose them.
+        items.Values = new QValueAxis();
+        items.Values->setTickType(QValueAxis::TicksDynamic);
+        items.Chart->addAxis(items.Values, Qt::AlignLeft);
+        items.Chart->setLocalizeNumbers(true);
     }
-
-    const TValueTicks& axis = lane.Axis;
-    auto y = [&](double value) { return plot.bottom() - (value - axis.Low) / (axis.High - axis.Low) * plot.height(); };
-    for (double tick : axis.Ticks) {
-        const double at = std::round(y(tick)) + 0.5;
-        painter.setPen(QPen(grid, 1));
-        painter.drawLine(QPointF(plot.left(), at), QPointF(plot.right(), at));
-        painter.setPen(text);
-        DrawLabel(painter, QRectF(0, at - metrics.height() / 2, plot.left() - 6, metrics.height()), Qt::AlignRight,
-                  NumberText(tick, axis.Decimals));
-    }
-    painter.setClipRect(plot);
-    double above = plot.top() + 1, below = plot.bottom() - metrics.height() - 1;
-    for (const TLimit& limit : lane.Limits) {
-        const TSeries* series = nullptr;
-        for (const TSeries& candidate : lane.Series)
-            if (candidate.Field == limit.Field) series = &candidate;
-        const QString label = HistorySeriesLabel(limit.Field) +
-                              (limit.High ? QStringLiteral(" high ") : QStringLiteral(" low ")) + limit.Text;
-        painter.setPen(QPen(series ? series->Colour : text, 1, Qt::DashLine));
-        if (limit.Value < axis.Low || limit.Value > axis.High) {
-            const bool over = limit.Value > axis.High;
-            double& at = over ? above : below;
-            DrawLabel(painter, QRectF(plot.left(), at, plot.width() - 4, metrics.height()), Qt::AlignRight,
-                      (over ? QStringLiteral("\u25B2 ") : QStringLiteral("\u25BC ")) + label);
-            at += over ? metrics.height() : -metrics.height();
+    // Hides the time grid over the header and the gap above it.
+    items.Mask = new QGraphicsRectItem(items.Chart);
+    items.Mask->setPen(Qt::NoPen);
+    items.Mask->setZValue(-100);
+    items.Title = new QGraphicsSimpleTextItem(items.Chart);
+    QLegend* legend = items.Chart->legend();
+    for (const TReading& reading : ReadingsOf(info.Readings->Group)) {
+        if (info.Steps) {
+            // Lines and bands are made as they are needed.
+            items.Lines.emplace_back();
+            items.Bands.emplace_back();
             continue;
         }
-        const double at = std::round(y(limit.Value)) + 0.5;
-        painter.drawLine(QPointF(plot.left(), at), QPointF(plot.right(), at));
-        DrawLabel(
-            painter,
-            QRectF(plot.left(), limit.High ? at - metrics.height() - 1 : at + 1, plot.width() - 4, metrics.height()),
-            Qt::AlignRight, label);
+        QLineSeries* line = AddLine(items, true);
+        line->setName(HistorySeriesLabel(reading.Index));
+        items.Lines.push_back({line});
+        // A click on a key shows or hides its series (the clicks reach the scene from ClickKey).
+        for (QLegendMarker* marker : legend->markers(line))
+            connect(marker, &QLegendMarker::clicked, this, [this, field = reading.Index] { keyClicked_ = field; });
     }
-    for (const TSeries& series : lane.Series) {
-        if (!series.Visible || series.Columns.empty()) continue;
-        const auto gap = static_cast<double>(BreakGap(series));
-        painter.setPen(QPen(series.Colour, 1));
-        QPolygonF line;
-        for (size_t i = 0; i < series.Columns.size(); ++i) {
-            const TColumn& column = series.Columns[i];
-            if (i > 0 && static_cast<double>(column.AtMs - series.Columns[i - 1].AtMs) > gap) {
-                if (line.size() == 1) painter.drawPoint(line.front());
-                painter.drawPolyline(line);
-                line.clear();
-            }
-            const double x = XOf(column.AtMs);
-            line << QPointF(x, y(column.Min));
-            if (column.Max != column.Min) line << QPointF(x, y(column.Max));
+    if (!info.Steps) {
+        // Each series has a high and a low limit at most.
+        for (size_t i = 0; i < 2 * items.Lines.size(); ++i) {
+            items.Limits.push_back(AddLine(items, false));
+            items.LimitLabels.push_back(new QGraphicsSimpleTextItem(items.Chart));
         }
-        if (line.size() == 1) painter.drawPoint(line.front());
-        painter.drawPolyline(line);
     }
-    painter.restore();
+    // Sixteen keys would not fit: the input lanes are numbered instead.
+    legend->setVisible(!info.Steps);
+    legend->detachFromChart();
+    legend->setBackgroundVisible(false);
+    legend->setContentsMargins(0, 0, 0, 0);
+    legend->setAlignment(Qt::AlignTop);
+    StyleLane(items, group);
+    return items;
 }
 
-void THistoryChart::PaintMarks(QPainter& painter) {
-    // Each kind drawn once, smooth, and then copied to every place: years of history hold
-    // thousands of marks.
-    const qreal ratio = painter.device()->devicePixelRatioF();
-    auto shape = [&](bool failure) {
-        QPixmap mark(QSize(static_cast<int>(std::ceil((kMarkSize + 2) * ratio)),
-                           static_cast<int>(std::ceil((kMarkSize + 2) * ratio))));
-        mark.setDevicePixelRatio(ratio);
-        mark.fill(Qt::transparent);
-        QPainter draw(&mark);
+QAreaSeries* THistoryChart::AddBand(TLaneItems& items) {
+    auto* band = new QAreaSeries();  // the chart's from here on, and the edges the band's
+    band->setUpperSeries(new QLineSeries(band));
+    band->setLowerSeries(new QLineSeries(band));
+    items.Chart->addSeries(band);
+    band->attachAxis(items.Time);
+    band->attachAxis(items.Values);
+    return band;
+}
+
+QLineSeries* THistoryChart::AddLine(TLaneItems& items, bool keyed) {
+    auto* line = new QLineSeries();  // the chart's from here on
+    items.Chart->addSeries(line);
+    line->attachAxis(items.Time);
+    line->attachAxis(items.Values);
+    if (!keyed)
+        for (QLegendMarker* marker : items.Chart->legend()->markers(line)) marker->setVisible(false);
+    return line;
+}
+
+void THistoryChart::StyleLane(TLaneItems& items, THistoryGroup group) {
+    const QColor text = palette().color(QPalette::Text);
+    QColor axisColour = text, grid = text;
+    axisColour.setAlpha(110);
+    grid.setAlpha(35);
+    items.Values->setLabelsFont(font());
+    items.Values->setLabelsColor(text);
+    items.Values->setLinePen(QPen(axisColour, 1));
+    items.Values->setGridLinePen(QPen(grid, 1));
+    items.Values->setShadesVisible(false);
+    // The input lanes are told apart by their colours and numbers, without a grid.
+    items.Values->setGridLineVisible(!HistoryGroupInfo(group).Steps);
+    items.Mask->setBrush(palette().color(QPalette::Base));
+    QFont bold = font();
+    bold.setBold(true);
+    items.Title->setFont(bold);
+    items.Title->setBrush(text);
+    for (QGraphicsSimpleTextItem* label : items.LimitLabels) {
+        label->setFont(font());
+        label->setBrush(text);
+    }
+    QLegend* legend = items.Chart->legend();
+    legend->setFont(font());
+    legend->setLabelColor(text);
+    items.KeyShown.clear();
+    for (size_t i = 0; i < items.Lines.size(); ++i) {
+        const QColor colour = SeriesColour(static_cast<int>(i));
+        for (QLineSeries* line : items.Lines[i]) line->setPen(QPen(colour, 1));
+    }
+    for (size_t i = 0; i < items.Bands.size(); ++i) {
+        const QColor colour = SeriesColour(static_cast<int>(i));
+        for (QAreaSeries* band : items.Bands[i]) {
+            band->setPen(QPen(colour, 1));
+            band->setBrush(colour);
+        }
+    }
+}
+
+void THistoryChart::StyleTimeline() {
+    const QColor text = palette().color(QPalette::Text);
+    QColor axisColour = text;
+    axisColour.setAlpha(110);
+    timelineAxis_->setLabelsFont(font());
+    timelineAxis_->setLabelsColor(text);
+    timelineAxis_->setLineVisible(false);
+    timelineBase_->setPen(QPen(axisColour, 1));
+    QColor grid = text;
+    grid.setAlpha(35);
+    timelineAxis_->setGridLinePen(QPen(grid, 1));
+    timelineAxis_->setGridLineVisible(true);
+    // Marks are drawn as pictures: a scatter series fills its markers as one shape, in which
+    // marks that overlap (thousands of failed polls over years) would cancel each other out.
+    const qreal ratio = devicePixelRatioF();
+    marksRatio_ = ratio;
+    for (QScatterSeries* marks : {failureMarks_, alarmMarks_}) {
+        const double size = kMarkSize + 2;
+        QImage picture(QSize(static_cast<int>(std::ceil(size * ratio)), static_cast<int>(std::ceil(size * ratio))),
+                       QImage::Format_ARGB32_Premultiplied);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(Qt::transparent);
+        QPainter draw(&picture);
         draw.setRenderHint(QPainter::Antialiasing, true);
         draw.setPen(QPen(palette().color(QPalette::Base), 1));
-        draw.setBrush(failure ? QColor(220, 0, 0) : QColor(255, 140, 0));
+        draw.setBrush(marks == failureMarks_ ? kFailureColour : kAlarmColour);
         const QRectF box(1, 1, kMarkSize, kMarkSize);
-        if (failure)
+        if (marks == failureMarks_)
             draw.drawEllipse(box);
         else
             draw.drawRect(box);
-        return mark;
-    };
-    const QPixmap failure = shape(true), alarm = shape(false);
-    for (const THistoryMark& mark : marks_) {
-        const QPointF corner(XOf(mark.AtMs) - kMarkSize / 2 - 1, MarkY(mark) - kMarkSize / 2 - 1);
-        painter.drawPixmap(corner, mark.Failure ? failure : alarm);
+        draw.end();
+        marks->setMarkerSize(size);
+        marks->setLightMarker(picture);
+        // The pictures are what is seen; the item a scatter series still keeps per mark draws
+        // nothing, and is measured much faster without an outline.
+        marks->setPen(Qt::NoPen);
+        marks->setBrush(Qt::NoBrush);
     }
 }
 
-void THistoryChart::PaintTimeAxis(QPainter& painter) {
-    const QColor text = palette().color(QPalette::Text);
-    const QFontMetricsF metrics(painter.font());
-    QColor axisColour = text;
-    axisColour.setAlpha(110);
-    painter.setPen(QPen(axisColour, 1));
-    painter.drawLine(QPointF(plotLeft_, marksStrip_.bottom() + 0.5), QPointF(plotRight_, marksStrip_.bottom() + 0.5));
+void THistoryChart::Place(QChart* chart, QRectF& placed, QRectF& plotPlaced, const QRectF& geometry,
+                          const QRectF& plot) {
+    // Set only when it changed: a chart given its place again lays itself out again.
+    if (placed != geometry) {
+        chart->setGeometry(geometry);
+        placed = geometry;
+    }
+    const QRectF local = plot.translated(-geometry.topLeft());
+    if (plotPlaced != local) {
+        chart->setPlotArea(local);
+        plotPlaced = local;
+    }
+}
+
+void THistoryChart::Present() {
+    std::array<bool, kHistoryGroupCount> shown{};
+    for (size_t index = 0; index < lanes_.size(); ++index) {
+        PresentLane(lanes_[index]);
+        shown[static_cast<size_t>(lanes_[index].Group)] = true;
+        // A lane over the one below: its lowest value label reaches into that lane's mask.
+        laneItems_[static_cast<size_t>(lanes_[index].Group)]->Chart->setZValue(
+            static_cast<double>(lanes_.size() - index));
+    }
+    for (size_t group = 0; group < laneItems_.size(); ++group)
+        if (laneItems_[group]) laneItems_[group]->Chart->setVisible(shown[group]);
+    PresentTimeline();
+    dirty_ = true;
+}
+
+void THistoryChart::PresentLane(const TLane& lane) {
+    TLaneItems& items = LaneItems(lane.Group);
+    const THistoryGroupInfo& info = HistoryGroupInfo(lane.Group);
+    const QRectF& plot = lane.Plot;
+    // Down to half a line below the plot: an axis leaves out a label that does not fit its chart.
+    const QFontMetricsF metrics(font());
+    Place(items.Chart, items.Geometry, items.PlotArea,
+          QRectF(0, lane.Header.top(), width(), plot.bottom() + metrics.height() / 2 + 2 - lane.Header.top()), plot);
+    items.Mask->setRect(QRectF(0, -kLaneGap, width(), plot.top() - lane.Header.top() + kLaneGap));
+
+    // Emptied first: a series redraws itself whenever its axes change, and only the new points
+    // are worth drawing.
+    for (const std::vector<QLineSeries*>& lines : items.Lines)
+        for (QLineSeries* line : lines)
+            if (line->count() > 0) line->clear();
+    for (QLineSeries* limit : items.Limits)
+        if (limit->count() > 0) limit->clear();
+    for (const std::vector<QAreaSeries*>& bands : items.Bands)
+        for (QAreaSeries* band : bands)
+            if (band->upperSeries()->count() > 0) {
+                band->upperSeries()->clear();
+                band->lowerSeries()->clear();
+            }
+
+    const auto from = static_cast<double>(fromMs_), to = static_cast<double>(toMs_);
+    items.Time->setRange(from, to);
+    double low = 0, high = static_cast<double>(lane.Series.size());
+    if (info.Steps) {
+        // Sixteen on/off lanes, input 1 at the bottom, numbered as often as they have room.
+        // The axis leaves out a label that touches the one before, margins included.
+        const double laneHeight = plot.height() / high, needed = metrics.height() + 6;
+        const size_t every = laneHeight >= needed ? 1 : laneHeight * 2 >= needed ? 2 : 4;
+        TTicks numbers;
+        for (size_t i = 0; i < lane.Series.size(); i += every)
+            numbers.emplace_back(static_cast<double>(i) + 0.5, QString::number(i + 1));
+        SetTicks(items.Numbers, low, high, numbers);
+    } else {
+        low = lane.Axis.Low;
+        high = lane.Axis.High;
+        // Each of these lays the axis out again, so only what changed is set.
+        const QString format = QStringLiteral("%.%1f").arg(lane.Axis.Decimals);
+        if (items.Values->labelFormat() != format) items.Values->setLabelFormat(format);
+        if (items.Values->tickInterval() != lane.Axis.Step) items.Values->setTickInterval(lane.Axis.Step);
+        if (items.Values->tickAnchor() != low) items.Values->setTickAnchor(low);
+        items.Values->setRange(low, high);
+    }
+
+    const double msPerPixel = (to - from) / std::max(1.0, plot.width());
+    for (size_t index = 0; index < lane.Series.size(); ++index) {
+        const TSeries& series = lane.Series[index];
+        const bool drawn = series.Visible && !series.Columns.empty();
+        std::vector<QList<QPointF>> runs;
+        if (info.Steps) {
+            // A line or a band, whichever costs fewer points (a band's count more: it is filled).
+            std::vector<TBand> bands;
+            if (drawn) {
+                TSteps steps = Steps(series.Columns, BreakGap(series), static_cast<double>(index), toMs_);
+                qsizetype linePoints = 0, bandPoints = 0;
+                for (const QList<QPointF>& run : steps.Lines) linePoints += run.size();
+                for (const TBand& band : steps.Bands) bandPoints += band.Upper.size() + band.Lower.size();
+                if (2 * bandPoints < linePoints)
+                    bands = std::move(steps.Bands);
+                else
+                    runs = std::move(steps.Lines);
+            }
+            std::vector<QAreaSeries*>& pool = items.Bands[index];
+            while (pool.size() < bands.size()) {
+                QAreaSeries* band = AddBand(items);
+                band->setPen(QPen(series.Colour, 1));
+                band->setBrush(series.Colour);
+                pool.push_back(band);
+            }
+            for (size_t run = 0; run < bands.size(); ++run) {
+                pool[run]->upperSeries()->replace(bands[run].Upper);
+                pool[run]->lowerSeries()->replace(bands[run].Lower);
+            }
+        } else if (drawn) {
+            runs = LineRuns(series.Columns, BreakGap(series), msPerPixel);
+        }
+        std::vector<QLineSeries*>& lines = items.Lines[index];
+        while (lines.size() < runs.size()) {
+            QLineSeries* line = AddLine(items, false);
+            line->setPen(QPen(series.Colour, 1));
+            lines.push_back(line);
+        }
+        for (size_t run = 0; run < runs.size(); ++run) lines[run]->replace(runs[run]);
+        if (info.Steps) continue;
+        // The key of a hidden series stays, struck out, to be clicked again. Keys are restyled
+        // only when that changes: each change lays the legend out again.
+        if (items.KeyShown.size() != lane.Series.size()) items.KeyShown.assign(lane.Series.size(), -1);
+        if (std::exchange(items.KeyShown[index], series.Visible ? 1 : 0) == (series.Visible ? 1 : 0)) continue;
+        for (QLegendMarker* marker : items.Chart->legend()->markers(lines.front())) {
+            QFont keyFont = font();
+            keyFont.setStrikeOut(!series.Visible);
+            marker->setFont(keyFont);
+            marker->setBrush(series.Visible ? series.Colour : QColor(Qt::transparent));
+            marker->setPen(QPen(series.Colour, 1));
+            QColor label = palette().color(QPalette::Text);
+            if (!series.Visible) label.setAlpha(110);
+            marker->setLabelBrush(label);
+        }
+    }
+
+    // The header: the group with its unit, then the keys.
+    items.Title->setText(LaneTitle(lane));
+    items.Title->setPos(lane.Header.left(), (lane.Header.height() - 2 - metrics.height()) / 2);
+    const double keysLeft = lane.Header.left() + items.Title->boundingRect().width() + 16;
+    // The keys at the legend's own height, centred on the header's line.
+    QLegend* legend = items.Chart->legend();
+    const double keysHeight = legend->effectiveSizeHint(Qt::PreferredSize).height();
+    legend->setGeometry(QRectF(keysLeft, (lane.Header.height() - 2 - keysHeight) / 2,
+                               std::max(10.0, lane.Header.right() - keysLeft), keysHeight));
+
+    // Limits: a dashed line where it is on the axis, else its name at the lane's edge.
+    double above = 1, below = plot.height() - metrics.height() - 1;
+    const QPointF plotLocal = plot.topLeft() - QPointF(0, lane.Header.top());
+    auto y = [&](double value) { return plot.height() - (value - low) / (high - low) * plot.height(); };
+    for (size_t i = 0; i < items.LimitLabels.size(); ++i) {
+        QGraphicsSimpleTextItem* label = items.LimitLabels[i];
+        if (i >= lane.Limits.size()) {
+            label->setVisible(false);
+            continue;
+        }
+        const TLimit& limit = lane.Limits[i];
+        QColor colour = palette().color(QPalette::Text);
+        for (const TSeries& series : lane.Series)
+            if (series.Field == limit.Field) colour = series.Colour;
+        QString text = HistorySeriesLabel(limit.Field) +
+                       (limit.High ? QStringLiteral(" high ") : QStringLiteral(" low ")) + limit.Text;
+        double top = 0;
+        if (limit.Value < low || limit.Value > high) {
+            const bool over = limit.Value > high;
+            text = (over ? QStringLiteral("\u25B2 ") : QStringLiteral("\u25BC ")) + text;
+            double& at = over ? above : below;
+            top = at;
+            at += over ? metrics.height() : -metrics.height();
+        } else {
+            QPen dashed(colour, 1, Qt::DashLine);
+            items.Limits[i]->setPen(dashed);
+            items.Limits[i]->replace({QPointF(from, limit.Value), QPointF(to, limit.Value)});
+            const double at = std::round(y(limit.Value)) + 0.5;
+            top = limit.High ? at - metrics.height() - 1 : at + 1;
+        }
+        label->setText(text);  // plain text, as everything here that comes from the settings
+        label->setBrush(colour);
+        label->setPos(plotLocal + QPointF(plot.width() - 4 - label->boundingRect().width(), top));
+        label->setVisible(true);
+    }
+}
+
+void THistoryChart::PresentTimeline() {
+    // The lanes' scale, stretched to just beyond both edges of the chart: the axis draws lines
+    // of its own at its ends, which fall outside, and marks at either end are drawn whole.
+    const double msPerPixel = static_cast<double>(toMs_ - fromMs_) / std::max(1.0, plotRight_ - plotLeft_);
+    const double top = lanes_.empty() ? marksStrip_.top() : lanes_.front().Plot.top();
+    // From the top of the lanes (its grid is the lanes' time grid) to a pixel below the strip.
+    const double bottom = marksStrip_.bottom() + 1;
+    Place(timeline_, timelinePlaced_, timelinePlotPlaced_, QRectF(0, top, width(), height() - top),
+          QRectF(QPointF(-2, top), QPointF(width() + 2, bottom)));
+    const double from = static_cast<double>(fromMs_) - (plotLeft_ + 2) * msPerPixel;
+    const double to = static_cast<double>(toMs_) + (width() + 2 - plotRight_) * msPerPixel;
     const QLocale locale = QLocale::system();
+    std::vector<QStringList> labels;
     for (const TTimeTick& tick : timeTicks_.Ticks) {
         const QDateTime time = QDateTime::fromMSecsSinceEpoch(tick.AtMs);
-        QString first, second;
+        QStringList& lines = labels.emplace_back();
         switch (timeTicks_.Unit) {
             case TTimeUnit::Second:
             case TTimeUnit::Minute:
             case TTimeUnit::Hour:
-                first = locale.toString(time.time(), TimeFormat(timeTicks_.Unit == TTimeUnit::Second));
-                if (tick.NewDay) second = DateText(time);
+                lines << locale.toString(time.time(), TimeFormat(timeTicks_.Unit == TTimeUnit::Second));
+                if (tick.NewDay) lines << DateText(time);
                 break;
             case TTimeUnit::Day:
-                first = DateText(time);
+                lines << DateText(time);
                 break;
             case TTimeUnit::Month:
-                first = locale.toString(time.date(), QStringLiteral("MMM yyyy"));
+                lines << locale.toString(time.date(), QStringLiteral("MMM yyyy"));
                 break;
             case TTimeUnit::Year:
-                first = QString::number(time.date().year());
+                lines << QString::number(time.date().year());
                 break;
         }
-        const double x = std::round(XOf(tick.AtMs)) + 0.5;
-        painter.setPen(QPen(axisColour, 1));
-        painter.drawLine(QPointF(x, marksStrip_.bottom()), QPointF(x, marksStrip_.bottom() + 4));
-        painter.setPen(text);
-        double lineY = marksStrip_.bottom() + 5;
-        for (const QString& label : {first, second}) {
-            if (label.isEmpty()) continue;
-            const double labelWidth = metrics.horizontalAdvance(label);
-            const double left = std::clamp(x - labelWidth / 2, 0.0, std::max(0.0, width() - labelWidth));
-            DrawLabel(painter, QRectF(left, lineY, labelWidth + 1, metrics.height()), Qt::AlignLeft, label);
-            lineY += metrics.height();
-        }
     }
+    const QFontMetricsF metrics(font());
+    std::vector<double> half;  // half the width of each label
+    for (const QStringList& lines : labels) {
+        double widest = 0;
+        for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
+        half.push_back(widest / 2);
+    }
+    // A label is centred on its tick. One that would reach past either end of the chart gets
+    // no-break spaces on that side, which move its text inside, as far as its neighbours leave
+    // room: the axis leaves out a label that touches the one before.
+    constexpr double kApart = 10;
+    const double space = metrics.horizontalAdvance(QChar(0xA0));
+    TTicks ticks;
+    QStringList seen;
+    for (size_t i = 0; i < labels.size(); ++i) {
+        const double x = XOf(timeTicks_.Ticks[i].AtMs);
+        double room = std::numeric_limits<double>::max();
+        if (i > 0) room = std::min(room, x - half[i] - (XOf(timeTicks_.Ticks[i - 1].AtMs) + half[i - 1]) - kApart);
+        if (i + 1 < labels.size())
+            room = std::min(room, XOf(timeTicks_.Ticks[i + 1].AtMs) - half[i + 1] - (x + half[i]) - kApart);
+        room = std::max(room, 0.0);
+        const double left = std::min(std::max(x + half[i] + 2 - width(), 0.0), room);
+        const double right = std::min(std::max(2 - (x - half[i]), 0.0), room);
+        const QString after(static_cast<qsizetype>(std::ceil(2 * left / space)), QChar(0xA0));
+        const QString before(static_cast<qsizetype>(std::ceil(2 * right / space)), QChar(0xA0));
+        // The axis takes its labels for markup: ours are escaped, and centred line by line.
+        QStringList lines;
+        for (const QString& line : labels[i]) lines << before + line.toHtmlEscaped() + after;
+        QString label = QStringLiteral("<div align=\"center\">") + lines.join(QStringLiteral("<br>"));
+        // An axis keeps one category per name: the same time on another day gets an invisible
+        // difference.
+        while (seen.contains(label)) label += QChar(0x200B);
+        seen << label;
+        ticks.emplace_back(static_cast<double>(timeTicks_.Ticks[i].AtMs), label);
+    }
+    SetTicks(timelineAxis_, from, to, ticks);
+    // Counted in rows of marks up from the bottom of the strip.
+    const double pixel = 1 / kMarkRow;
+    markRowsAxis_->setRange(0, (bottom - top) / kMarkRow);
+    timelineBase_->replace(
+        {QPointF(static_cast<double>(fromMs_), pixel / 2), QPointF(static_cast<double>(toMs_), pixel / 2)});
+    QList<QPointF> failures, alarms;
+    for (const THistoryMark& mark : marks_) {
+        // The lower row for failures, the upper for alarms; one row for both on a small chart.
+        const double row = (mark.Failure || markRows_ == 1 ? 0.5 : 1.5) + pixel;
+        (mark.Failure ? failures : alarms).append(QPointF(static_cast<double>(mark.AtMs), row));
+    }
+    failureMarks_->replace(failures);
+    alarmMarks_->replace(alarms);
 }
+
 
 void THistoryChart::PaintReadout(QPainter& painter) {
     if (readout_.isEmpty()) return;
@@ -834,6 +1226,9 @@ void THistoryChart::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange ||
         event->type() == QEvent::StyleChange) {
+        for (size_t group = 0; group < laneItems_.size(); ++group)
+            if (laneItems_[group]) StyleLane(*laneItems_[group], static_cast<THistoryGroup>(group));
+        StyleTimeline();
         Layout();
         Load();
     }
@@ -841,13 +1236,7 @@ void THistoryChart::changeEvent(QEvent* event) {
 
 void THistoryChart::mousePressEvent(QMouseEvent* event) {
     const QPointF at = event->position();
-    if (event->button() == Qt::LeftButton && !(event->modifiers() & Qt::ShiftModifier)) {
-        if (const std::optional<int> field = KeyAt(at)) {
-            SetSeriesVisible(*field, !SeriesVisible(*field));
-            if (OnSeriesToggled) OnSeriesToggled(*field, SeriesVisible(*field));
-            return;
-        }
-    }
+    if (event->button() == Qt::LeftButton && !(event->modifiers() & Qt::ShiftModifier) && ClickKey(at)) return;
     if (!interactive_) return QWidget::mousePressEvent(event);
     const double x = std::clamp(at.x(), plotLeft_, plotRight_);
     if (event->button() == Qt::MiddleButton ||
@@ -900,7 +1289,7 @@ void THistoryChart::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void THistoryChart::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (KeyAt(event->position())) return mousePressEvent(event);
+    if (OverKey(event->position())) return mousePressEvent(event);
     if (OnDoubleClick) OnDoubleClick();
 }
 

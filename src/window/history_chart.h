@@ -1,16 +1,30 @@
 #pragma once
 
+#include <QGraphicsScene>
 #include <QPixmap>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "history/history_axes.h"
 #include "history/history_store.h"
 #include "monitor/alarm_rules.h"
+
+QT_BEGIN_NAMESPACE
+class QAreaSeries;
+class QCategoryAxis;
+class QChart;
+class QGraphicsRectItem;
+class QGraphicsSimpleTextItem;
+class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+QT_END_NAMESPACE
 
 namespace quorvane {
 
@@ -39,6 +53,10 @@ QString HistoryTimeFormat();
 // lines, failed polls and alarm events as marks below the lanes, and a cursor that reads the
 // poll nearest in time. Interactive, it turns drags, the wheel and keys into requests to
 // zoom or pan, which its owner answers by setting the new span.
+//
+// Each lane is a Qt chart, and the marks with the labelled time axis one more below them, all
+// in one graphics scene that is drawn into a picture when something changed; the cursor, the
+// band of a drag and the reading are drawn over that picture.
 class THistoryChart : public QWidget {
 public:
     struct TColumn {
@@ -139,22 +157,46 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
 
 private:
+    // The Qt Charts objects that draw one group's lane, kept (hidden) while the group is not
+    // shown so that switching groups creates nothing. All of them belong to the scene.
+    struct TLaneItems {
+        QChart* Chart = nullptr;
+        QValueAxis* Time = nullptr;         // the scale only: the time grid is the timeline's
+        QValueAxis* Values = nullptr;       // round values, or for the inputs Numbers:
+        QCategoryAxis* Numbers = nullptr;   // the inputs' numbers
+        QGraphicsRectItem* Mask = nullptr;  // keeps the time grid off the header
+        // Per series, one line (or for an input one band) per stretch of polls: a stretch
+        // without polls breaks the line.
+        std::vector<std::vector<QLineSeries*>> Lines;
+        std::vector<std::vector<QAreaSeries*>> Bands;
+        std::vector<QLineSeries*> Limits;
+        QGraphicsSimpleTextItem* Title = nullptr;
+        std::vector<QGraphicsSimpleTextItem*> LimitLabels;
+        QRectF Geometry, PlotArea;  // as last given to the chart
+        std::vector<int> KeyShown;  // per series, as its key was last drawn (-1: not yet)
+    };
+
     void Layout();
     void Load();
+    void Present();
+    void PresentLane(const TLane& lane);
+    void PresentTimeline();
+    TLaneItems& LaneItems(THistoryGroup group);
+    QLineSeries* AddLine(TLaneItems& items, bool keyed);
+    QAreaSeries* AddBand(TLaneItems& items);
+    void StyleLane(TLaneItems& items, THistoryGroup group);
+    void StyleTimeline();
+    void Place(QChart* chart, QRectF& placed, QRectF& plotPlaced, const QRectF& geometry, const QRectF& plot);
     void UpdateReadout();
     void ScheduleStatistics();
     void Describe();
-    void PaintChart(QPainter& painter);
-    void PaintLane(QPainter& painter, const TLane& lane);
-    void PaintTimeAxis(QPainter& painter);
-    void PaintMarks(QPainter& painter);
     void PaintReadout(QPainter& painter);
     double MarkY(const THistoryMark& mark) const;
     const THistoryMark* MarkAt(const QPointF& point) const;
     static QString LaneTitle(const TLane& lane);
-    // Where the key of each series of a lane sits in its header.
-    std::vector<std::pair<QRectF, int>> Keys(const TLane& lane) const;
-    std::optional<int> KeyAt(const QPointF& point) const;
+    // A click on a key in a lane's header: shows or hides that series; false when it was no key.
+    bool ClickKey(const QPointF& point);
+    bool OverKey(const QPointF& point) const;
     int64_t BreakGap(const TSeries& series) const;
     QColor SeriesColour(int index) const;
     bool Dark() const;
@@ -174,7 +216,20 @@ private:
     int markRows_ = 2;
     bool interactive_ = false;
 
-    QPixmap cache_;  // everything but the cursor, the band and the reading
+    // Declared before everything it owns: it deletes the charts when the chart goes.
+    QGraphicsScene scene_;
+    std::array<std::unique_ptr<TLaneItems>, kHistoryGroupCount> laneItems_;
+    QChart* timeline_ = nullptr;  // the marks and the labelled time axis
+    QCategoryAxis* timelineAxis_ = nullptr;
+    QValueAxis* markRowsAxis_ = nullptr;
+    QLineSeries* timelineBase_ = nullptr;
+    QScatterSeries* failureMarks_ = nullptr;
+    QScatterSeries* alarmMarks_ = nullptr;
+    QRectF timelinePlaced_, timelinePlotPlaced_;
+    qreal marksRatio_ = 0;  // the pixel ratio the marks' pictures were drawn for
+    std::optional<int> keyClicked_;
+
+    QPixmap cache_;  // the scene as last drawn
     bool dirty_ = true;
 
     std::optional<int64_t> cursorAt_;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <filesystem>
 #include <memory>
 
@@ -30,6 +31,16 @@ double Highest(const THistoryChart& chart) {
     double highest = -1e300;
     for (const auto& column : chart.Lanes().at(0).Series.at(0).Columns) highest = std::max(highest, column.Max);
     return highest;
+}
+
+// Whether the chart as drawn has a pixel that `wanted` takes within `box`.
+bool Drawn(THistoryChart& chart, const QRectF& box, const std::function<bool(const QColor&)>& wanted) {
+    const QImage image = chart.grab().toImage();
+    const QRect area = box.toAlignedRect().intersected(image.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (wanted(image.pixelColor(x, y))) return true;
+    return false;
 }
 
 TReadingRecord Temperatures(const std::string& temp1) {
@@ -73,6 +84,12 @@ TEST_F(HistoryPageTest, WindowKeepsEachPollBeforeShowingItAndThePageFollows) {
     EXPECT_EQ(Highest(*page.Chart), 32.0) << "the failed poll draws no value";
     ASSERT_EQ(page.Chart->Marks().size(), 1u);
     EXPECT_TRUE(page.Chart->Marks()[0].Failure);
+    const double markX = page.Chart->XOf(page.Chart->Marks()[0].AtMs);
+    EXPECT_TRUE(Drawn(*page.Chart,
+                      QRectF(QPointF(markX - 3, page.Chart->Lanes()[0].Plot.bottom()),
+                             QPointF(markX + 3, page.Chart->height())),
+                      [](const QColor& c) { return c.red() > 180 && c.green() < 80 && c.blue() < 80; }))
+        << "a red mark below the lane";
     form->Timer1Timer();
     EXPECT_EQ(Highest(*page.Chart), 33.0);
     form->Timer1Timer();
@@ -95,6 +112,13 @@ TEST_F(HistoryPageTest, DrawsSpikesAmongManyPollsAndTheRangeSetsTheAxis) {
 
     EXPECT_EQ(Highest(*page.Chart), 85.5);
     EXPECT_LT(page.Chart->Lanes()[0].Series[0].Columns.size(), 500u) << "one column per pixel at most";
+    // And it is drawn: Temp 1's line reaches 85.5 at the spike.
+    const THistoryChart::TLane& lane = page.Chart->Lanes()[0];
+    const double spikeX = page.Chart->XOf(now - 3'000'000 + 1234 * 1000);
+    const double spikeY =
+        lane.Plot.bottom() - (85.5 - lane.Axis.Low) / (lane.Axis.High - lane.Axis.Low) * lane.Plot.height();
+    EXPECT_TRUE(Drawn(*page.Chart, QRectF(spikeX - 3, spikeY - 2, 5, 4),
+                      [&](const QColor& c) { return c == lane.Series[0].Colour; }));
     EXPECT_EQ(page.Chart->FromMs(), now + 1 - 3'600'000);
     // Round value ticks over the data, padded: 21 .. 85.5 on a small chart.
     const TValueTicks& axis = page.Chart->Lanes()[0].Axis;

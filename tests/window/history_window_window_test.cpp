@@ -218,6 +218,31 @@ TEST_F(HistoryWindowTest, LegendAndDescriptionGiveTheStoresStatisticsOfWhatIsSho
     EXPECT_EQ(accessible->text(QAccessible::Description), chart.accessibleDescription());
 }
 
+// The keys are the chart legend's: a click on the first key along the header hides Temp 1
+// (off the chart and out of the legend beside it), a second click shows it again.
+TEST_F(HistoryWindowTest, KeyInTheChartHidesAndShowsItsSeries) {
+    auto window = Open();
+    THistoryChart& chart = *window->Chart;
+    const THistoryChart::TLane& lane = chart.Lanes().front();
+    std::optional<QPoint> key;
+    for (int x = static_cast<int>(lane.Header.left()); !key && x < lane.Header.right(); x += 3) {
+        const QPoint at(x, static_cast<int>(lane.Header.center().y()));
+        QTest::mouseClick(&chart, Qt::LeftButton, {}, at);
+        for (int field = kHistoryTempField; field < kHistoryTempField + 3; ++field)
+            if (!chart.SeriesVisible(field)) {
+                EXPECT_EQ(field, kHistoryTempField) << "the keys in their order";
+                key = at;
+            }
+    }
+    ASSERT_TRUE(key) << "no key along the header";
+    EXPECT_TRUE(chart.Lanes().front().Series[0].Columns.empty());
+    EXPECT_FALSE(chart.Lanes().front().Series[1].Columns.empty());
+    EXPECT_EQ(window->Legend->topLevelItem(0)->child(0)->checkState(0), Qt::Unchecked);
+    QTest::mouseClick(&chart, Qt::LeftButton, {}, *key);
+    EXPECT_TRUE(chart.SeriesVisible(kHistoryTempField));
+    EXPECT_FALSE(chart.Lanes().front().Series[0].Columns.empty());
+}
+
 TEST_F(HistoryWindowTest, EventListCentresTheChartAndBothExportsWriteTheStretchShown) {
     auto window = Open();
     QApplication::processEvents();
