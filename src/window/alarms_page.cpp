@@ -94,6 +94,7 @@ TAlarmsPage::TAlarmsPage(const TAlarmRules& rules, QWidget* parent) : QWidget(pa
         controls.delay->setValue(limits.Delay);
         controls.delay->setAccessibleName(label + QStringLiteral(" polls beyond a limit before the alarm"));
         controls.delay->setToolTip(QStringLiteral("Polls in a row beyond a limit before the alarm starts"));
+        wheelFilter->Guard(*controls.delay);
         controls.reason = new QLabel(table);
         controls.reason->setTextFormat(Qt::PlainText);  // quotes what was typed
         controls.reason->setStyleSheet(QStringLiteral("color: #c00000;"));

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextDocument>
@@ -330,6 +331,13 @@ TEST_F(AlarmWindowTest, TheWheelScrollsThePageAndChangesOnlyTheFocusedList) {
     list->setFocus();
     turnWheelDown();
     EXPECT_EQ(list->currentIndex(), 1) << "a focused list takes the wheel";
+
+    // A row's number of polls passed on the way keeps its value too.
+    QSpinBox* delay = page.RowDelay(0);
+    QWheelEvent up(QPointF(4, 4), delay->mapToGlobal(QPointF(4, 4)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(delay, &up);
+    EXPECT_EQ(delay->value(), 1);
 }
 
 }  // namespace
