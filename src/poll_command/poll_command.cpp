@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <system_error>
 #include <thread>
 
@@ -36,7 +37,12 @@ public:
     explicit TPollInBackground(std::function<TPollResult()> poll) : done_(::eventfd(0, EFD_CLOEXEC)) {
         if (done_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
         thread_ = std::thread([this, poll = std::move(poll)] {
-            result_ = poll();
+            // Escaping the thread, it would end the process without a word.
+            try {
+                result_ = poll();
+            } catch (...) {
+                failure_ = std::current_exception();
+            }
             const uint64_t one = 1;
             (void)!::write(done_, &one, sizeof one);
         });
@@ -49,15 +55,18 @@ public:
     TPollInBackground& operator=(const TPollInBackground&) = delete;
 
     int DoneDescriptor() const { return done_; }
-    // Waits for the poll (which has signalled that it is done) and hands its result over.
+    // Waits for the poll (which has signalled that it is done) and hands its result over, or
+    // raises what the poll raised.
     TPollResult Result() {
         thread_.join();
+        if (failure_) std::rethrow_exception(failure_);
         return result_;
     }
 
 private:
     int done_;
     TPollResult result_;
+    std::exception_ptr failure_;
     std::thread thread_;
 };
 

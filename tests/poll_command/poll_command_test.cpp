@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -42,6 +43,17 @@ TEST(PollCommandTest, AnOutputThatCannotBeWrittenFailsTheRun) {
                   std::string("quorvane-poll: cannot write the output: ") + output.reason + "\n")
             << output.name;
     }
+}
+
+// A poll that cannot even begin (no socket library) raises; on the thread of a run of polls
+// that must reach the caller, who says why, rather than end the process unannounced.
+TEST(PollCommandTest, APollThatRaisesInARunOfPollsReachesTheCaller) {
+    TPollCommandOptions options;
+    options.EverySeconds = 1;
+    options.Quiet = true;
+    const auto raising = [](const TUnitTarget&) -> TPollResult { throw std::runtime_error("no socket library"); };
+    TPollCommand command(options, TUnitTarget{}, stdout, stderr, raising);
+    EXPECT_THROW(command.Run(), std::runtime_error);
 }
 
 }  // namespace
