@@ -1,58 +1,21 @@
 #include "platform/login_autostart.h"
 
-#include <cerrno>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 
 namespace quorvane::platform {
 
 namespace {
 
-bool ValidUtf8(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        int trailing = 0;
-        uint32_t point = 0;
-        if (byte < 0x80) {
-            point = byte;
-        } else if (byte >= 0xC2 && byte <= 0xDF) {
-            trailing = 1;
-            point = byte & 0x1Fu;
-        } else if (byte >= 0xE0 && byte <= 0xEF) {
-            trailing = 2;
-            point = byte & 0x0Fu;
-        } else if (byte >= 0xF0 && byte <= 0xF4) {
-            trailing = 3;
-            point = byte & 0x07u;
-        } else {
-            return false;
-        }
-        if (i + static_cast<size_t>(trailing) >= text.size() && trailing > 0) return false;
-        for (int k = 1; k <= trailing; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
-            if ((next & 0xC0u) != 0x80u) return false;
-            point = (point << 6) | (next & 0x3Fu);
-        }
-        // Overlong forms, surrogates and points beyond U+10FFFF are not UTF-8.
-        if ((trailing == 2 && (point < 0x800 || (point >= 0xD800 && point <= 0xDFFF))) ||
-            (trailing == 3 && (point < 0x10000 || point > 0x10FFFF))) {
-            return false;
-        }
-        i += static_cast<size_t>(trailing) + 1;
-    }
-    return true;
-}
-
 // A path a desktop entry can carry: absolute, UTF-8, and without control characters (the
 // format has no way to write most of them, and a line break would end the line).
 std::string CheckPath(const std::string& path, const char* what) {
     if (path.empty() || path.front() != '/') return std::string(what) + " is not an absolute path";
-    if (!ValidUtf8(path)) return std::string(what) + " is not UTF-8, which a desktop entry needs";
+    if (Utf8Text(path) != path) return std::string(what) + " is not UTF-8, which a desktop entry needs";
     for (const char c : path) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
             return std::string(what) + " holds a control character";
