@@ -7,6 +7,8 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
+#include "platform/gui/gui_text.h"
+
 namespace quorvane {
 
 namespace {
@@ -69,12 +71,6 @@ bool TAlarmTray::Present() {
 
 void TAlarmTray::SetPresenceForTests(std::optional<bool> present) { presenceForTests = present; }
 
-QString TAlarmTray::ToolTipMarkup(const QString& plain) {
-    QString escaped = plain.toHtmlEscaped();
-    escaped.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
-    return QStringLiteral("<qt>") + escaped + QStringLiteral("</qt>");
-}
-
 TAlarmTray::TAlarmTray(TActions actions) : actions_(std::move(actions)) {
     if (!Present()) return;
     menu_ = std::make_unique<QMenu>();
@@ -117,7 +113,7 @@ void TAlarmTray::Show(TState state, const QString& toolTip, bool watching) {
     if (!icon_) return;
     state_ = state;
     icon_->setIcon(StateIcon(state));
-    icon_->setToolTip(ToolTipMarkup(toolTip));
+    icon_->setToolTip(platform::PlainToolTip(toolTip));
     pause_->setText(watching ? QStringLiteral("P&ause watching") : QStringLiteral("&Resume watching"));
 }
 

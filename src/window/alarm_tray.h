@@ -48,10 +48,6 @@ public:
     QMenu* Menu() const { return menu_.get(); }
     QAction* PauseAction() const { return pause_; }
 
-    // Plain text as tooltip markup: escaped, line breaks kept, and always taken as markup, so
-    // that no text of the unit's is ever read as a tag.
-    static QString ToolTipMarkup(const QString& plain);
-
 private:
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> icon_;
