@@ -1,8 +1,14 @@
 #include "history/local_time.h"
 
+#include <chrono>
 #include <ctime>
 
 namespace quorvane {
+
+int64_t WallClockMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
 
 int32_t LocalUtcOffsetMinutes(int64_t ms) {
     const std::time_t seconds = static_cast<std::time_t>(FloorDiv(ms, 1000));

@@ -5,6 +5,9 @@
 
 namespace quorvane {
 
+// Now by the system clock, in milliseconds since 1970 UTC.
+int64_t WallClockMs();
+
 // Minutes local time lies ahead of UTC at a moment (+60 for Central European winter time).
 using UtcOffsetFunction = std::function<int32_t(int64_t ms)>;
 // The C library's zone, daylight saving included, at each moment.

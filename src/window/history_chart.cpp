@@ -27,10 +27,10 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <limits>
 
+#include "history/local_time.h"
 #include "platform/gui/gui_text.h"
 
 namespace quorvane {
@@ -53,11 +53,6 @@ const QColor kFailureColour(220, 0, 0), kAlarmColour(255, 140, 0);
 constexpr double kMarkRow = 13;
 constexpr double kLaneGap = 8;
 constexpr double kPanShare = 0.1;
-
-int64_t WallClockMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 const TReading& ReadingAt(int field) { return Readings().at(static_cast<size_t>(field)); }
 

@@ -5,21 +5,12 @@
 #include <QPushButton>
 
 #include <algorithm>
-#include <chrono>
 
+#include "history/local_time.h"
 #include "window/history_chart.h"
 #include "window/history_window.h"
 
 namespace quorvane {
-
-namespace {
-
-int64_t WallClockMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-}  // namespace
 
 THistoryPage::THistoryPage(QWidget* parent) : QWidget(parent), now_(WallClockMs) {
     setObjectName(QStringLiteral("HistoryPage"));

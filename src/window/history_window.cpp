@@ -19,12 +19,12 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 
 #include "history/history_csv.h"
+#include "history/local_time.h"
 #include "platform/gui/dialogs.h"
 #include "platform/gui/gui_text.h"
 
@@ -38,11 +38,6 @@ constexpr int64_t kDayMs = 24 * 60 * kMinuteMs;
 const char* const kRangeNames[THistoryWindowSettings::kRangeCount] = {
     "5 minutes", "15 minutes", "Last hour", "24 hours", "7 days", "30 days", "Everything"};
 const char* const kGroupChecks[kHistoryGroupCount] = {"&Temperatures", "&Fan speeds", "&Voltages", "&Inputs"};
-
-int64_t WallClockMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 QLabel* PlainLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
