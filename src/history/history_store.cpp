@@ -299,7 +299,9 @@ void THistoryStore::RecordAll(const PollSource& next, int32_t perTransaction) {
 void THistoryStore::Insert(const TPollOutcome& outcome, const TReadingRecord& reading,
                            const std::vector<TAlarmEvent>& events) {
     std::array<std::optional<double>, kHistoryFieldCount> numbers;
-    TSqliteStatement& insert = Statement(InsertPollSql());
+    // The texts are long, and this runs at every poll: they are put together once.
+    static const std::string insertSql = InsertPollSql(), summarySql = UpsertSummarySql();
+    TSqliteStatement& insert = Statement(insertSql);
     insert.Bind(1, outcome.StartedAtMs);
     insert.Bind(2, outcome.DurationMs);
     insert.Bind(3, static_cast<int64_t>(outcome.Code));
@@ -329,7 +331,7 @@ void THistoryStore::Insert(const TPollOutcome& outcome, const TReadingRecord& re
     }
 
     if (outcome.Succeeded) {
-        TSqliteStatement& summary = Statement(UpsertSummarySql());
+        TSqliteStatement& summary = Statement(summarySql);
         for (int64_t level : kLevels) {
             summary.Bind(1, level);
             summary.Bind(2, FloorTo(outcome.StartedAtMs, level));
@@ -617,12 +619,15 @@ std::optional<int64_t> THistoryStore::LastNumberAt(int field, int64_t fromMs, in
 std::optional<THistoryPoll> THistoryStore::Nearest(int64_t atMs, int64_t fromMs, int64_t toMs) {
     std::optional<THistoryPoll> nearest;
     atMs = Bounded(atMs);
-    TSqliteStatement& before = Statement("SELECT " + PollSelection() +
+    // Asked at every move of the reading cursor: the texts are put together once.
+    static const std::string beforeSql = "SELECT " + PollSelection() +
                                          " FROM polls WHERE started_ms >= ?1 AND started_ms <= ?2 "
-                                         "ORDER BY started_ms DESC, id DESC LIMIT 1");
-    TSqliteStatement& after = Statement("SELECT " + PollSelection() +
+                                         "ORDER BY started_ms DESC, id DESC LIMIT 1";
+    static const std::string afterSql = "SELECT " + PollSelection() +
                                         " FROM polls WHERE started_ms > ?1 AND started_ms < ?2 "
-                                        "ORDER BY started_ms, id LIMIT 1");
+                                        "ORDER BY started_ms, id LIMIT 1";
+    TSqliteStatement& before = Statement(beforeSql);
+    TSqliteStatement& after = Statement(afterSql);
     before.Bind(1, fromMs);
     before.Bind(2, atMs);
     after.Bind(1, atMs);
