@@ -186,8 +186,9 @@ void TAlarmMonitor::ShowState() {
                          evaluator_.ReadingAlarmed(row) ? kAlarmBackground : normalBases_[static_cast<size_t>(row)]);
         box->setPalette(palette);
     }
+    const std::vector<std::string> lines = evaluator_.ActiveDescriptions();
     QString active;
-    for (const std::string& line : evaluator_.ActiveDescriptions()) {
+    for (const std::string& line : lines) {
         active += (active.isEmpty() ? QString() : QStringLiteral("; ")) + Utf8(line);
     }
     page_->ShowActive(active.isEmpty() ? QString() : QStringLiteral("Active: ") + active);
@@ -197,11 +198,11 @@ void TAlarmMonitor::ShowState() {
     const bool watching = form_.SpeedButton1->isChecked();
     const TAlarmTray::TState state = !watching || !polled_ ? TAlarmTray::TState::Idle
                                      : lastPollFailed_     ? TAlarmTray::TState::NoAnswer
-                                     : evaluator_.AnyActive() ? TAlarmTray::TState::Alarm
-                                                              : TAlarmTray::TState::Quiet;
+                                     : !lines.empty()      ? TAlarmTray::TState::Alarm
+                                                           : TAlarmTray::TState::Quiet;
     QString toolTip = QStringLiteral("Quorvane: ") + (watching ? QString() : QStringLiteral("not watching; ")) +
                       (polled_ ? lastPoll_ : QStringLiteral("no poll yet"));
-    for (const std::string& line : evaluator_.ActiveDescriptions()) toolTip += QLatin1Char('\n') + Utf8(line);
+    for (const std::string& line : lines) toolTip += QLatin1Char('\n') + Utf8(line);
     if (!notificationProblem_.isEmpty()) toolTip += QStringLiteral("\nNotifications not delivered: ") + notificationProblem_;
     tray_->Show(state, toolTip, watching);
 }
