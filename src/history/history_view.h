@@ -51,7 +51,6 @@ public:
 
     const THistorySpan& Shown() const { return shown_; }
     bool Live() const { return live_; }
-    int64_t Chosen() const { return chosen_; }
     bool CanGoBack() const { return !back_.empty(); }
 
 private:

@@ -115,7 +115,6 @@ public:
     // Minimum, mean, maximum and last value of each shown series over the span, from the
     // store; brought up to date right after the chart is drawn (or at once by this call).
     const std::vector<TStatistic>& Statistics();
-    bool StatisticsPending() const { return statisticsPending_; }
 
     // The reading cursor: a moment under the pointer (or moved by keys), with the values of the
     // poll nearest to it. It stays until the pointer leaves, whatever is reloaded meanwhile.

@@ -31,7 +31,6 @@ public:
     // are open close, and a message that would open one goes to standard error instead, so
     // that the end never waits for a click. FailedUnattended tells whether one went there.
     void EndUnattended();
-    bool Unattended() const { return unattended_; }
     bool FailedUnattended() const { return failedUnattended_; }
 
     bool notify(QObject* receiver, QEvent* event) override;
