@@ -15,13 +15,13 @@ constexpr int kExitPollSucceeded = 0;
 constexpr int kExitPollFailed = 1;
 constexpr int kExitUsage = 2;
 
-// The headless poll: polls once, or every --every seconds until SIGINT or SIGTERM, and writes
-// each poll to `out` in the chosen format and to the textfile; failure reasons go to `err`.
-// Returns the exit status.
 // Writes "quorvane-poll: <text>" as one line on `err`, through TerminalText: reasons carry the
 // unit's bytes. Flushed at once.
 void PrintProblem(std::FILE* err, const std::string& text);
 
+// The headless poll: polls once, or every --every seconds until SIGINT or SIGTERM, and writes
+// each poll to `out` in the chosen format and to the textfile; failure reasons go to `err`.
+// Run returns the exit status.
 class TPollCommand {
 public:
     using TPoll = std::function<TPollResult(const TUnitTarget& target)>;
