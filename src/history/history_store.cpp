@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "monitor/alarm_rules.h"
 #include "rtl/scope_exit.h"
 
 namespace quorvane {
@@ -131,16 +132,8 @@ int64_t FloorTo(int64_t ms, int64_t step) {
 std::string HistoryFieldName(int field) { return Readings().at(static_cast<size_t>(field)).Key(); }
 
 int HistoryFieldOfKey(const std::string& key) {
-    int found = -1;
-    size_t longest = 0;
-    for (const TReading& reading : Readings()) {
-        const std::string name = reading.Key();
-        if (key.compare(0, name.size(), name) == 0 && name.size() > longest) {
-            found = reading.Index;
-            longest = name.size();
-        }
-    }
-    return found;
+    const TReading* reading = ReadingOfAlarmKey(key);
+    return reading != nullptr ? reading->Index : -1;
 }
 
 THistoryStore::THistoryStore(const std::string& path) : THistoryStore(path, TOptions{}) {}

@@ -12,18 +12,6 @@ std::string WithoutNul(std::string text) {
     return text;
 }
 
-// The reading a rule's key names ("Temp2" of "Temp2High", "Input16" of "Input16On"), and
-// what follows it; nullptr for a key of no reading.
-const TReading* ReadingOfKey(const std::string& key, std::string& rest) {
-    for (const TReading& reading : Readings()) {
-        const std::string name = reading.Key();
-        if (key.rfind(name, 0) != 0) continue;
-        rest = key.substr(name.size());
-        if (rest == "High" || rest == "Low" || rest == "On" || rest == "Off" || rest == "Change") return &reading;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 std::string IsoLocalTime(int64_t atMs) {
@@ -43,12 +31,12 @@ std::vector<std::pair<std::string, std::string>> AlarmCommandEnvironment(const T
                                                                          const std::string& unitAddress) {
     std::string value;
     std::string limit;
-    std::string rest;
-    if (const TReading* named = ReadingOfKey(event.Key, rest)) {
+    if (const TReading* named = ReadingOfAlarmKey(event.Key)) {
         value = named->Of(reading);
         if (named->Group->Analogue()) {
             const TReadingLimits& limits = rules.Readings[static_cast<size_t>(named->Index)];
-            const std::optional<TAlarmLimit>& side = rest == "High" ? limits.High : limits.Low;
+            const bool high = event.Key.compare(named->Key().size(), std::string::npos, "High") == 0;
+            const std::optional<TAlarmLimit>& side = high ? limits.High : limits.Low;
             if (side) limit = side->Text;
         }
     }

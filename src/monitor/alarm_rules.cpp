@@ -33,6 +33,17 @@ bool TAlarmRules::AnyWatched() const {
            std::any_of(Inputs.begin(), Inputs.end(), [](TInputWatch watch) { return watch != TInputWatch::None; });
 }
 
+const TReading* ReadingOfAlarmKey(const std::string& key) {
+    const TReading* found = nullptr;
+    for (const TReading& reading : Readings()) {
+        const std::string name = reading.Key();
+        if (key.compare(0, name.size(), name) == 0 && (found == nullptr || name.size() > found->Key().size())) {
+            found = &reading;
+        }
+    }
+    return found;
+}
+
 double AlarmHysteresis(double limit, std::string_view valueText) {
     const double step = std::pow(10.0, -Decimals(valueText));
     return std::max(std::fabs(limit) * 0.02, step);

@@ -50,6 +50,10 @@ struct TAlarmRules {
     bool operator==(const TAlarmRules&) const = default;
 };
 
+// The reading an alarm's key is about ("Temp2" of "Temp2High", "Input16" of "Input16Change",
+// never "Input1"); nullptr for an alarm of no reading ("UnitSilent").
+const TReading* ReadingOfAlarmKey(const std::string& key);
+
 // How far a value must come back inside a limit before its alarm ends: 2 % of the limit, but
 // at least one step of the value's last digit (0.1 for "45.3", 1 for "45"), so that a value
 // that flickers by one digit on the limit does not raise an alarm at every poll.
