@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 #include "platform/detached_command.h"
 
 namespace quorvane {
@@ -19,10 +21,16 @@ QString OneLine(const std::string& bytes) {
     return text.simplified();
 }
 
+// "Temp2High start", as the failure lines name an event.
+QString EventName(const TAlarmEvent& event) {
+    return QString::fromStdString(event.Key) + (event.Started ? QStringLiteral(" start") : QStringLiteral(" end"));
+}
+
 }  // namespace
 
 struct TAlarmCommandRunner::TRun {
     std::unique_ptr<platform::TDetachedCommand> command;
+    std::string key;
     QString name;
 };
 
@@ -36,15 +44,31 @@ TAlarmCommandRunner::~TAlarmCommandRunner() = default;
 
 void TAlarmCommandRunner::Run(const std::string& path, const TAlarmEvent& event,
                               const std::vector<std::pair<std::string, std::string>>& environment) {
-    const QString name = QFile::decodeName(QByteArray::fromStdString(path));
-    const QString what = QString::fromStdString(event.Key) + (event.Started ? QStringLiteral(" start") : QStringLiteral(" end"));
-    if (running_.size() >= kMaxRunning) {
-        if (onFailure_) onFailure_(QStringLiteral("Alarm command not run for %1: %2 still running").arg(what).arg(running_.size()));
+    if (Running() >= kMaxRunning) {
+        if (onFailure_) {
+            onFailure_(QStringLiteral("Alarm command not run for %1: %2 still running").arg(EventName(event)).arg(Running()));
+        }
         return;
     }
+    if (Busy(event.Key)) {
+        waiting_.push_back(TWaiting{path, event, environment});
+        return;
+    }
+    Start(path, event, environment);
+}
+
+bool TAlarmCommandRunner::Busy(const std::string& key) const {
+    return std::any_of(running_.begin(), running_.end(), [&](const auto& run) { return run->key == key; }) ||
+           std::any_of(waiting_.begin(), waiting_.end(), [&](const TWaiting& waiting) { return waiting.event.Key == key; });
+}
+
+void TAlarmCommandRunner::Start(const std::string& path, const TAlarmEvent& event,
+                                const std::vector<std::pair<std::string, std::string>>& environment) {
+    const QString name = QFile::decodeName(QByteArray::fromStdString(path));
     auto run = std::make_unique<TRun>();
     run->command = std::make_unique<platform::TDetachedCommand>(path, environment, timeLimit_);
-    run->name = name + QStringLiteral(" (") + what + QLatin1Char(')');
+    run->key = event.Key;
+    run->name = name + QStringLiteral(" (") + EventName(event) + QLatin1Char(')');
     if (!run->command->StartError().empty()) {
         if (onFailure_) {
             onFailure_(QStringLiteral("Alarm command %1 did not start: %2")
@@ -72,6 +96,18 @@ void TAlarmCommandRunner::Look() {
             onFailure_(line);
         }
         it = running_.erase(it);
+    }
+    // For each alarm whose command has ended, the oldest of its waiting commands goes next.
+    for (auto it = waiting_.begin(); it != waiting_.end();) {
+        const bool running = std::any_of(running_.begin(), running_.end(), [&](const auto& run) { return run->key == it->event.Key; });
+        const bool earlier = std::any_of(waiting_.begin(), it, [&](const TWaiting& w) { return w.event.Key == it->event.Key; });
+        if (running || earlier) {
+            ++it;
+            continue;
+        }
+        TWaiting next = std::move(*it);
+        it = waiting_.erase(it);
+        Start(next.path, next.event, next.environment);
     }
     if (running_.empty()) timer_.stop();
 }

@@ -57,10 +57,11 @@ protected:
 };
 
 // The command runs once at the start and once at the end of an alarm, with the event in its
-// environment and nothing on its command line.
+// environment and nothing on its command line; a slow start is not overtaken by its end.
 TEST_F(AlarmCommandTest, RunsOncePerStartAndEndWithTheEventInItsEnvironment) {
     const std::string record = directory_.File("record");
     const std::string command = Script(directory_.File("on alarm"),
+                                       "[ \"$QUORVANE_STATE\" = start ] && sleep 0.3\n"
                                        "echo \"$#|$QUORVANE_ALARM|$QUORVANE_STATE|$QUORVANE_VALUE|$QUORVANE_LIMIT|"
                                        "$QUORVANE_UNIT|$QUORVANE_TIME\" >> '" + record + "'\n");
     auto form = MakeForm(command);
