@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <utility>
 
 
 namespace quorvane {
@@ -173,21 +174,29 @@ bool TAlarmEvaluator::AnyActive() const { return !ActiveDescriptions().empty(); 
 
 std::vector<std::string> TAlarmEvaluator::ActiveDescriptions() const {
     std::vector<std::string> lines;
-    if (silent_) lines.push_back("the unit does not answer");
+    for (TActive& active : ActiveAlarms()) lines.push_back(std::move(active.Description));
+    return lines;
+}
+
+std::vector<TAlarmEvaluator::TActive> TAlarmEvaluator::ActiveAlarms() const {
+    std::vector<TActive> alarms;
+    if (silent_) alarms.push_back({-1, "the unit does not answer"});
     for (int row = 0; row < kAnalogueReadingCount; ++row) {
         if (!ReadingAlarmed(row)) continue;
         const RowState& state = rows_[static_cast<size_t>(row)];
         const TReadingLimits& limits = rules_.Readings[static_cast<size_t>(row)];
-        if (state.High && limits.High) lines.push_back(LimitTitle(row, true, *limits.High));
-        if (state.Low && limits.Low) lines.push_back(LimitTitle(row, false, *limits.Low));
+        const int reading = AnalogueReading(row).Index;
+        if (state.High && limits.High) alarms.push_back({reading, LimitTitle(row, true, *limits.High)});
+        if (state.Low && limits.Low) alarms.push_back({reading, LimitTitle(row, false, *limits.Low)});
     }
     for (int index = 0; index < kInputCount; ++index) {
-        if (inputActive_[static_cast<size_t>(index)] && current_.test(static_cast<size_t>(InputReading(index).Index))) {
+        const TReading& input = InputReading(index);
+        if (inputActive_[static_cast<size_t>(index)] && current_.test(static_cast<size_t>(input.Index))) {
             const bool on = rules_.Inputs[static_cast<size_t>(index)] == TInputWatch::On;
-            lines.push_back(InputReading(index).Label() + (on ? " is on" : " is off"));
+            alarms.push_back({input.Index, input.Label() + (on ? " is on" : " is off")});
         }
     }
-    return lines;
+    return alarms;
 }
 
 }  // namespace quorvane

@@ -37,6 +37,12 @@ public:
     // the silent unit too. An alarm of a reading that is not current is not confirmed: it is
     // left out until a poll takes the reading again.
     std::vector<std::string> ActiveDescriptions() const;
+    // The same, each with the catalogue index of its reading (-1 for the silent unit).
+    struct TActive {
+        int Reading = -1;
+        std::string Description;
+    };
+    std::vector<TActive> ActiveAlarms() const;
 
 private:
     struct RowState {

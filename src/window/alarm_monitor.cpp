@@ -178,6 +178,15 @@ void TAlarmMonitor::SetTrayWanted(bool wanted) {
     ShowState();
 }
 
+QString TAlarmMonitor::AlarmNote(int reading) const {
+    QString note;
+    for (const TAlarmEvaluator::TActive& active : evaluator_.ActiveAlarms()) {
+        if (active.Reading != reading) continue;
+        note += (note.isEmpty() ? QStringLiteral("Alarm: ") : QStringLiteral("; ")) + Utf8(active.Description);
+    }
+    return note;
+}
+
 void TAlarmMonitor::ShowState() {
     for (int row = 0; row < kAnalogueReadingCount; ++row) {
         QLineEdit* box = boxes_[static_cast<size_t>(row)];
@@ -192,6 +201,7 @@ void TAlarmMonitor::ShowState() {
         active += (active.isEmpty() ? QString() : QStringLiteral("; ")) + Utf8(line);
     }
     page_->ShowActive(active.isEmpty() ? QString() : QStringLiteral("Active: ") + active);
+    form_.ShowReadingNotes();
     ShowNotificationState();
 
     tray_->SetVisible(trayWanted_ || evaluator_.Rules().AnyWatched());

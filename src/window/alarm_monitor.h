@@ -55,6 +55,9 @@ public:
     const QString& NotificationProblem() const { return notificationProblem_; }
     // Brings the state of watching (the "Get Status" button) into the tray.
     void ShowState();
+    // "Alarm: Temp 2 above 45 °C" while the reading (by catalogue index) is in an alarm of the
+    // latest poll; empty otherwise.
+    QString AlarmNote(int reading) const;
 
 private:
     void RulesChanged(const TAlarmRules& rules);

@@ -78,6 +78,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollUnit) {
     HistoryPage->SetLimitsSource([this] { return &Alarms->Evaluator().Rules(); });
     Watching = new TWatchPage(*this);
     freshness_ = std::make_unique<TReadingFreshness>(ValueBoxes, D);
+    freshness_->SetAlarmNotes([this](int reading) { return Alarms->AlarmNote(reading); });
 }
 
 TForm1::~TForm1() {
@@ -251,6 +252,10 @@ void TForm1::PollCycle() {
 
 void TForm1::ShowNotice(const QString& text) {
     if (pollWatch_ != nullptr) pollWatch_->ShowNotice(text);
+}
+
+void TForm1::ShowReadingNotes() {
+    if (freshness_) freshness_->ShowNotes();
 }
 
 void TForm1::ShowLamp(int index, const std::string& reading) {

@@ -83,6 +83,9 @@ public:
 
     // Shows a line in the reason panel (and as its accessible description).
     void ShowNotice(const QString& text);
+    // Brings the alarms into the boxes' and lamps' tooltips and accessible descriptions, where
+    // a red box alone would tell nothing to a screen reader or to eyes that do not see red.
+    void ShowReadingNotes();
 
     // Lime for an input that is on (InputOn), silver for one that is off or in no known state.
     static QColor LampColor(const std::string& text);

@@ -1,7 +1,6 @@
 #include "window/history_chart.h"
 
 #include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QAreaSeries>
 #include <QCategoryAxis>
@@ -31,6 +30,7 @@
 #include <limits>
 
 #include "history/local_time.h"
+#include "platform/gui/accessible_role.h"
 #include "platform/gui/gui_text.h"
 
 namespace quorvane {
@@ -252,19 +252,6 @@ TSteps Steps(const std::vector<THistoryChart::TColumn>& columns, int64_t gap, do
     return steps;
 }
 
-// The chart announces itself as a chart; its description carries the range and statistics.
-class TChartAccessible : public QAccessibleWidget {
-public:
-    explicit TChartAccessible(QWidget* chart) : QAccessibleWidget(chart, QAccessible::Chart) {}
-};
-
-QAccessibleInterface* ChartAccessibleFactory(const QString& className, QObject* object) {
-    if (object == nullptr || !object->isWidgetType() || object->objectName() != QLatin1String("HistoryChart") ||
-        className != QLatin1String("QWidget"))
-        return nullptr;
-    return dynamic_cast<THistoryChart*>(object) ? new TChartAccessible(static_cast<QWidget*>(object)) : nullptr;
-}
-
 }  // namespace
 
 QString HistoryMomentText(int64_t ms) {
@@ -283,11 +270,8 @@ QString HistorySeriesLabel(int field) { return QString::fromStdString(ReadingAt(
 QString HistoryUnit(int field) { return QString::fromUtf8(ReadingAt(field).Group->Unit); }
 
 THistoryChart::THistoryChart(QWidget* parent) : QWidget(parent), hidden_(kHistoryFieldCount, false) {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(ChartAccessibleFactory);
-        return true;
-    }();
-    (void)factoryInstalled;
+    // Announced as a chart; its description carries the range and statistics.
+    platform::SetAccessibleRole(*this, QAccessible::Chart);
     setObjectName(QStringLiteral("HistoryChart"));
     setAccessibleName(QStringLiteral("History chart"));
     setMouseTracking(true);

@@ -25,6 +25,7 @@
 
 #include "history/history_csv.h"
 #include "history/local_time.h"
+#include "platform/gui/accessible_role.h"
 #include "platform/gui/dialogs.h"
 #include "platform/gui/gui_text.h"
 
@@ -81,6 +82,7 @@ THistoryWindow::~THistoryWindow() = default;
 
 void THistoryWindow::BuildControls() {
     setObjectName(QStringLiteral("HistoryWindow"));
+    platform::SetAccessibleRole(*this, QAccessible::Window);
     setWindowTitle(QStringLiteral("Quorvane History"));
     setAccessibleName(QStringLiteral("Quorvane History"));
     auto* layout = new QVBoxLayout(this);

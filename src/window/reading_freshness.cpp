@@ -86,10 +86,6 @@ void TReadingFreshness::Show() {
         const bool old = Old(index);
         anyOld = anyOld || old;
         QWidget* widget = Widget(index);
-        const QString age = old ? AgeText(index) : QString();
-        widget->setToolTip(age);
-        const QString& name = descriptions_[static_cast<size_t>(index)];
-        widget->setAccessibleDescription(old ? age + QStringLiteral(" (") + name + QLatin1Char(')') : name);
         QPalette palette = widget->palette();
         if (index < kAnalogueReadingCount) {
             const QColor& text = normalText_[static_cast<size_t>(index)];
@@ -101,8 +97,19 @@ void TReadingFreshness::Show() {
         }
         widget->setPalette(palette);
     }
+    ShowNotes();
     if (anyOld && !refresh_.isActive()) refresh_.start();
     if (!anyOld) refresh_.stop();
+}
+
+void TReadingFreshness::ShowNotes() {
+    for (int index = 0; index < kReadingCount; ++index) {
+        const QString note = Old(index) ? AgeText(index) : alarmNotes_ ? alarmNotes_(index) : QString();
+        QWidget* widget = Widget(index);
+        widget->setToolTip(note);
+        const QString& name = descriptions_[static_cast<size_t>(index)];
+        widget->setAccessibleDescription(note.isEmpty() ? name : note + QStringLiteral(" (") + name + QLatin1Char(')'));
+    }
 }
 
 }  // namespace quorvane

@@ -7,6 +7,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "monitor/readings.h"
 
@@ -35,6 +37,12 @@ public:
     bool Old(int index) const { return polled_ && !current_.test(static_cast<size_t>(index)); }
     // "no good poll since 14:02:11" after a failed poll; empty otherwise.
     QString SilenceNote() const;
+    // What the alarms say of a current reading (by catalogue index), put in its tooltip and
+    // description where nothing old is to be said; empty for nothing.
+    using AlarmNotes = std::function<QString(int reading)>;
+    void SetAlarmNotes(AlarmNotes notes) { alarmNotes_ = std::move(notes); }
+    // The tooltips and descriptions again, after the alarms changed.
+    void ShowNotes();
 
 private:
     void Show();
@@ -53,6 +61,7 @@ private:
     bool polled_ = false;
     bool lastFailed_ = false;
     QTimer refresh_;
+    AlarmNotes alarmNotes_;
 };
 
 }  // namespace quorvane

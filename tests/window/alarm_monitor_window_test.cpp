@@ -155,12 +155,16 @@ TEST_F(AlarmNotificationTest, NotifiesOncePerCrossingAndWhenTheUnitFallsSilent) 
     EXPECT_EQ(RunPoll(*form, {"44"}), Keys{});
     EXPECT_EQ(RunPoll(*form, {"45.5"}), Keys{"Temp2High started"});
     EXPECT_TRUE(BoxIsRed(form->Memo11));
+    // Not by colour alone: the tooltip and what a screen reader reads say so too.
+    EXPECT_EQ(form->Memo11->toolTip(), QStringLiteral("Alarm: Temp 2 above 45 °C"));
+    EXPECT_EQ(form->Memo11->accessibleDescription(), QStringLiteral("Alarm: Temp 2 above 45 °C (Memo11)"));
     // Hovering just below the limit stays inside 2 % of it: no end yet.
     EXPECT_EQ(RunPoll(*form, {"45.2"}), Keys{});
     EXPECT_EQ(RunPoll(*form, {"44.5"}), Keys{});
     EXPECT_EQ(RunPoll(*form, {"n/a"}), Keys{});
     EXPECT_EQ(RunPoll(*form, {"44"}), Keys{"Temp2High ended"});
     EXPECT_FALSE(BoxIsRed(form->Memo11));
+    EXPECT_EQ(form->Memo11->toolTip(), QString());
     EXPECT_EQ(RunPoll(*form, {"", false}), Keys{});
     EXPECT_EQ(RunPoll(*form, {"", false}), Keys{});
     EXPECT_EQ(RunPoll(*form, {"", false}), Keys{"UnitSilent started"});

@@ -216,6 +216,8 @@ TEST_F(HistoryWindowTest, LegendAndDescriptionGiveTheStoresStatisticsOfWhatIsSho
     ASSERT_NE(accessible, nullptr);
     EXPECT_EQ(accessible->role(), QAccessible::Chart);
     EXPECT_EQ(accessible->text(QAccessible::Description), chart.accessibleDescription());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(window.get())->role(), QAccessible::Window)
+        << "a window of its own, announced as one";
 }
 
 // The keys are the chart legend's: a click on the first key along the header hides Temp 1

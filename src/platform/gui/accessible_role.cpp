@@ -1,0 +1,32 @@
+#include "platform/gui/accessible_role.h"
+
+#include <QAccessibleWidget>
+#include <QVariant>
+#include <QWidget>
+
+namespace quorvane::platform {
+
+namespace {
+
+constexpr char kRoleProperty[] = "quorvaneAccessibleRole";
+
+// Only plain widgets: one of a class the toolkit knows keeps that class's richer interface.
+QAccessibleInterface* RoleFactory(const QString& className, QObject* object) {
+    if (object == nullptr || !object->isWidgetType() || className != QLatin1String("QWidget")) return nullptr;
+    const QVariant role = object->property(kRoleProperty);
+    if (!role.isValid()) return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget*>(object), static_cast<QAccessible::Role>(role.toInt()));
+}
+
+}  // namespace
+
+void SetAccessibleRole(QWidget& widget, QAccessible::Role role) {
+    static const bool installed = [] {
+        QAccessible::installFactory(RoleFactory);
+        return true;
+    }();
+    (void)installed;
+    widget.setProperty(kRoleProperty, static_cast<int>(role));
+}
+
+}  // namespace quorvane::platform
