@@ -178,13 +178,14 @@ void TAlarmMonitor::SetTrayWanted(bool wanted) {
     ShowState();
 }
 
-QString TAlarmMonitor::AlarmNote(int reading) const {
-    QString note;
+std::array<QString, kReadingCount> TAlarmMonitor::AlarmNotes() const {
+    std::array<QString, kReadingCount> notes;
     for (const TAlarmEvaluator::TActive& active : evaluator_.ActiveAlarms()) {
-        if (active.Reading != reading) continue;
+        if (active.Reading < 0) continue;  // the silent unit is no reading's
+        QString& note = notes[static_cast<size_t>(active.Reading)];
         note += (note.isEmpty() ? QStringLiteral("Alarm: ") : QStringLiteral("; ")) + Utf8(active.Description);
     }
-    return note;
+    return notes;
 }
 
 void TAlarmMonitor::ShowState() {

@@ -55,9 +55,9 @@ public:
     const QString& NotificationProblem() const { return notificationProblem_; }
     // Brings the state of watching (the "Get Status" button) into the tray.
     void ShowState();
-    // "Alarm: Temp 2 above 45 °C" while the reading (by catalogue index) is in an alarm of the
-    // latest poll; empty otherwise.
-    QString AlarmNote(int reading) const;
+    // By catalogue index: "Alarm: Temp 2 above 45 °C" for a reading in an alarm of the latest
+    // poll, empty for the others.
+    std::array<QString, kReadingCount> AlarmNotes() const;
 
 private:
     void RulesChanged(const TAlarmRules& rules);

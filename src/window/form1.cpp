@@ -78,7 +78,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), poll_(PollUnit) {
     HistoryPage->SetLimitsSource([this] { return &Alarms->Evaluator().Rules(); });
     Watching = new TWatchPage(*this);
     freshness_ = std::make_unique<TReadingFreshness>(ValueBoxes, D);
-    freshness_->SetAlarmNotes([this](int reading) { return Alarms->AlarmNote(reading); });
+    freshness_->SetAlarmNotes([this] { return Alarms->AlarmNotes(); });
 }
 
 TForm1::~TForm1() {

@@ -103,8 +103,9 @@ void TReadingFreshness::Show() {
 }
 
 void TReadingFreshness::ShowNotes() {
+    const std::array<QString, kReadingCount> alarms = alarmNotes_ ? alarmNotes_() : std::array<QString, kReadingCount>{};
     for (int index = 0; index < kReadingCount; ++index) {
-        const QString note = Old(index) ? AgeText(index) : alarmNotes_ ? alarmNotes_(index) : QString();
+        const QString note = Old(index) ? AgeText(index) : alarms[static_cast<size_t>(index)];
         QWidget* widget = Widget(index);
         widget->setToolTip(note);
         const QString& name = descriptions_[static_cast<size_t>(index)];

@@ -37,9 +37,9 @@ public:
     bool Old(int index) const { return polled_ && !current_.test(static_cast<size_t>(index)); }
     // "no good poll since 14:02:11" after a failed poll; empty otherwise.
     QString SilenceNote() const;
-    // What the alarms say of a current reading (by catalogue index), put in its tooltip and
+    // What the alarms say of each current reading (by catalogue index), put in its tooltip and
     // description where nothing old is to be said; empty for nothing.
-    using AlarmNotes = std::function<QString(int reading)>;
+    using AlarmNotes = std::function<std::array<QString, kReadingCount>()>;
     void SetAlarmNotes(AlarmNotes notes) { alarmNotes_ = std::move(notes); }
     // The tooltips and descriptions again, after the alarms changed.
     void ShowNotes();
